@@ -1,0 +1,20 @@
+#include "common/Clock.h"
+
+#include <ctime>
+
+namespace quillet {
+namespace {
+Date g_fixed;
+}
+
+Date Today() {
+  if (g_fixed.year != 0) return g_fixed;
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+void SetTodayForTesting(const Date& date) { g_fixed = date; }
+
+}  // namespace quillet

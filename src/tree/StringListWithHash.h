@@ -1,0 +1,37 @@
+#pragma once
+// The ID list of one folder: an ordered list of (ID, record) entries with a hash index from ID to
+// position, so that "is this ID in the folder" needs no scan.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "iddb/DynamicHash.h"
+#include "tree/ID_DB.h"
+
+class TStringListWithHash {
+ public:
+  TStringListWithHash();
+  ~TStringListWithHash();
+  TStringListWithHash(const TStringListWithHash&) = delete;
+  TStringListWithHash& operator=(const TStringListWithHash&) = delete;
+
+  int Add(const std::string& text);
+  int AddObject(const std::string& text, std::unique_ptr<TminiIDDataSet> record);
+  // Blanks the entry in place: no entry moves, so the other positions stay valid.
+  void Delete(int index);
+  int IndexOf(std::string_view text);  // from the hash alone; -1 when absent
+  void Clear();
+  // Drops blank entries and renumbers the rest, keeping their order.
+  void CompactIDSet();
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  const std::string& Strings(int index) const { return entries_[index].first; }
+  TminiIDDataSet* Objects(int index) const { return entries_[index].second.get(); }
+
+  TDynamicHash Hash{0};
+
+ private:
+  std::vector<std::pair<std::string, std::unique_ptr<TminiIDDataSet>>> entries_;
+};

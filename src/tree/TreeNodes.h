@@ -1,0 +1,112 @@
+#pragma once
+// The folder tree as a core object: nodes with a text, an image pair and one data item (a folder's
+// ID set, owned, or a group letter code), children kept in text order. The main window shows it
+// through a Qt model that follows the observer notifications.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tree/StringListWithHash.h"
+
+class TTreeNodes;
+
+class TTreeNode {
+ public:
+  const std::string& Text() const { return text_; }
+  int ImageIndex() const { return imageIndex_; }
+  int SelectedIndex() const { return selectedIndex_; }
+  TTreeNode* Parent() const { return parent_; }
+  TTreeNodes* Owner() const { return owner_; }
+  int Count() const { return static_cast<int>(children_.size()); }
+  TTreeNode* Item(int index) const { return children_[index].get(); }
+  int Index() const;  // position among its siblings (top-level nodes included)
+  int Level() const;  // 0 for a top-level node
+  bool HasAsAncestor(const TTreeNode* node) const;  // node is this one or above it
+
+  // Setters notify the observers; changing the text re-sorts the node among its siblings.
+  void SetText(std::string text);
+  void SetImageIndex(int index);
+  void SetSelectedIndex(int index);
+  void SetImages(int image, int selected);
+
+  // The data item: an owned ID set, or a group letter code 65..90, or nothing.
+  TStringListWithHash* IDSet() const { return idSet_.get(); }
+  void SetIDSet(std::unique_ptr<TStringListWithHash> set);
+  int GroupCode() const { return groupCode_; }
+  void SetGroupCode(int code) { groupCode_ = code; }
+
+ private:
+  friend class TTreeNodes;
+  std::string text_;
+  int imageIndex_ = -1;
+  int selectedIndex_ = -1;
+  TTreeNode* parent_ = nullptr;
+  TTreeNodes* owner_ = nullptr;
+  std::vector<std::unique_ptr<TTreeNode>> children_;
+  std::unique_ptr<TStringListWithHash> idSet_;
+  int groupCode_ = 0;
+};
+
+// Told of every structural change, before and after, so a Qt model can follow.
+class TTreeObserver {
+ public:
+  virtual ~TTreeObserver() = default;
+  virtual void BeforeInsert(TTreeNode* /*parent*/, int /*row*/) {}
+  virtual void AfterInsert(TTreeNode* /*node*/) {}
+  virtual void BeforeRemove(TTreeNode* /*node*/) {}  // the whole subtree goes
+  virtual void AfterRemove(TTreeNode* /*parent*/, int /*row*/) {}
+  virtual void BeforeMove(TTreeNode* /*node*/, TTreeNode* /*newParent*/, int /*newRow*/) {}
+  virtual void AfterMove(TTreeNode* /*node*/) {}
+  virtual void Changed(TTreeNode* /*node*/) {}  // text or images
+};
+
+class TTreeNodes {
+ public:
+  TTreeNodes();
+  ~TTreeNodes();
+  TTreeNodes(const TTreeNodes&) = delete;
+  TTreeNodes& operator=(const TTreeNodes&) = delete;
+
+  // A new child (parent nullptr: a top-level node) placed in text order: Latin letters compared
+  // without case, otherwise bytes; equal texts keep insertion order.
+  TTreeNode* AddChild(TTreeNode* parent, std::string text);
+  // Removes the node with its subtree, releasing their ID sets.
+  void Delete(TTreeNode* node);
+  // Moves a node with its subtree under a new parent (nullptr: top level), in text order.
+  void Move(TTreeNode* node, TTreeNode* newParent);
+  void Clear();
+
+  TTreeNode* GetFirstNode() const { return top_.empty() ? nullptr : top_.front().get(); }
+  int TopCount() const { return static_cast<int>(top_.size()); }
+  TTreeNode* Top(int index) const { return top_[index].get(); }
+  int TotalCount() const;
+
+  void AddObserver(TTreeObserver* observer);
+  void RemoveObserver(TTreeObserver* observer);
+
+  // The key order of sibling texts.
+  static int CompareTexts(const std::string& a, const std::string& b);
+
+ private:
+  friend class TTreeNode;
+  std::vector<std::unique_ptr<TTreeNode>>& SiblingsOf(TTreeNode* parent);
+  void NotifyChanged(TTreeNode* node);
+  void Resort(TTreeNode* node);
+
+  std::vector<std::unique_ptr<TTreeNode>> top_;
+  std::vector<TTreeObserver*> observers_;
+};
+
+// Classifies a node: the root, "登録ID", a group node, or an ordinary folder.
+enum : uint8_t { ntRoot = 0, ntRegisteredIDs = 1, ntGroup = 2, ntFolder = 3 };
+
+class TCheckNodeType {
+ public:
+  TCheckNodeType(const TTreeNode* rootNode, const TTreeNode* registeredIDNode)
+      : RootNode(rootNode), RegisteredIDNode(registeredIDNode) {}
+  uint8_t NodeType(const TTreeNode* node) const;
+
+  const TTreeNode* RootNode;
+  const TTreeNode* RegisteredIDNode;
+};
