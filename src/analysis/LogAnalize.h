@@ -88,4 +88,16 @@ class TLogAnalizingThread {
 
   std::string PrevLine;  // the line read just before the current one
   std::string MyID;      // the user's own ID, seen at the log-in prompt
+
+  // Set by Execute when the log could not be opened or reading it failed; ErrorText then says
+  // why. The scan still ends normally (finds so far stand, the end is still reported).
+  bool ReadFailed = false;
+  std::string ErrorText;
+
+ private:
+  // Everything HandleLine does except remembering the line in PrevLine; Execute keeps PrevLine
+  // itself so that it can swap buffers instead of copying a long line.
+  void HandleLineBody(std::string_view line);
+
+  TIDData find_;  // reused for every line so that the hot path does not allocate
 };
