@@ -37,7 +37,6 @@ void SetFind(TIDData& find, std::string_view id, std::string_view handle) {
 }
 
 // Reading the log in large blocks; lines are cut out of a block with memchr.
-constexpr size_t kBlockSize = size_t{1} << 20;
 constexpr char kEndOfText = '\x1A';
 
 class FileHandle {
@@ -351,7 +350,7 @@ void TLogAnalizingThread::Execute() {
       struct stat st {};
       if (::fstat(fd, &st) == 0 && st.st_size > 0) fileSize = static_cast<uint64_t>(st.st_size);
 
-      const auto block = std::make_unique<char[]>(kBlockSize);
+      const auto block = std::make_unique<char[]>(ReadBlockSize);
       std::string carry;       // the start of a line that runs over the end of a block
       bool skipLF = false;     // a block ended in CR: a LF starting the next one is its pair
       uint64_t bytesRead = 0;
@@ -374,7 +373,7 @@ void TLogAnalizingThread::Execute() {
           stopped = true;
           break;
         }
-        const ssize_t n = ReadSome(fd, block.get(), kBlockSize);
+        const ssize_t n = ReadSome(fd, block.get(), ReadBlockSize);
         if (n < 0) {
           ReadFailed = true;
           ErrorText = std::strerror(errno);

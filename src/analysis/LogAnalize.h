@@ -6,6 +6,7 @@
 // on a thread of its own, the headless trace and the tests run it directly. Its notifications go
 // to a TAnalysisSink, in log order, the end always last and exactly once.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -64,6 +65,9 @@ class TLogAnalizingThread {
 
   // The thread body: scans FileName from ForumData, then reports the end.
   void Execute();
+
+  // The log is read in blocks of this size; lines are any length regardless.
+  static constexpr size_t ReadBlockSize = size_t{1} << 20;
 
   // The recognisers, public so that tests can try them one line at a time. An ID recogniser
   // fills `find` or leaves its ID empty; a context recogniser reports a match and changes
