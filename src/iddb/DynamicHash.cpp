@@ -1,5 +1,6 @@
 #include "iddb/DynamicHash.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "analysis/Check.h"
@@ -11,11 +12,21 @@ namespace {
 // A short table is searched linearly; the key after this many makes it switch to buckets.
 constexpr size_t kListLimit = 64;
 
-// Keys whose bytes are a permutation of each other (ABC12345, ACB54321, ...) get the same
+// Keys whose bytes are a permutation of each other (ABC12345, ABC54321, ...) get the same
 // bucket at every level, because the bucket number is a product over the bytes. Sixty-five of
-// them would make every new sub-table switch again, one level deeper each time, without end.
-// Tables this deep therefore stay lists, however long.
+// them would make every new sub-table switch again, one level deeper each time, without end;
+// a list that holds nothing else therefore stays a list, however long. A few rarer key sets
+// also agree at every level (their bytes agree modulo 11 and modulo 23); tables this deep stay
+// lists for their sake. Ordinary IDs never come near: a million need four levels.
 constexpr int32_t kDeepestLevel = 32;
+
+bool SameBytesInAnyOrder(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  std::string x(a), y(b);
+  std::sort(x.begin(), x.end());
+  std::sort(y.begin(), y.end());
+  return x == y;
+}
 
 constexpr unsigned char UpperByte(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 0x20 : c; }
 
@@ -144,7 +155,18 @@ void TDynamicHash::PutKey(std::string_view key, int32_t value) {
   }
   table->list_.emplace_back(std::string(key), value);
   table->folded_.push_back(FoldedPrefix(key));
-  if (table->list_.size() > kListLimit && table->level_ < kDeepestLevel) table->ChangeStructure();
+  if (table->list_.size() > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
+}
+
+bool TDynamicHash::SplitWouldSeparate() const {
+  if (level_ >= kDeepestLevel) return false;
+  // A list grows beyond the limit only while all its keys are permutations of one another,
+  // so beyond the first check only the newest key needs a look.
+  const std::string& first = list_.front().first;
+  const size_t from = list_.size() == kListLimit + 1 ? 1 : list_.size() - 1;
+  for (size_t i = from; i < list_.size(); ++i)
+    if (!SameBytesInAnyOrder(first, list_[i].first)) return true;
+  return false;
 }
 
 int32_t TDynamicHash::Find(std::string_view key) {

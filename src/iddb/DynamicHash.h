@@ -47,6 +47,7 @@ class TDynamicHash {
   void PutKey(std::string_view key, int32_t value);
   int32_t FindKey(std::string_view key) const;
   int32_t ListIndexOf(std::string_view key) const;
+  bool SplitWouldSeparate() const;
 
   std::unique_ptr<TStaticHashTable> table_;
   std::vector<std::pair<std::string, int32_t>> list_;

@@ -228,8 +228,9 @@ TEST(DynamicHash, EmptiedBucketReleasesItsSubTableAndARefillMakesANewOne) {
   EXPECT_EQ(hash.Find(ids[1]), 1);
 }
 
-TEST(DynamicHash, KeysWithTheSameBytesInAnotherOrderDoNotRecurseForever) {
-  // The bucket number ignores byte order, so these share a bucket at every level.
+TEST(DynamicHash, KeysWithTheSameBytesInAnotherOrderStayInOneList) {
+  // The bucket number ignores byte order, so these share a bucket at every level: splitting
+  // them would never end. They stay one list until a key of another kind arrives.
   TraceLog trace;
   TDynamicHash hash;
   std::string digits = "12345";
@@ -238,10 +239,30 @@ TEST(DynamicHash, KeysWithTheSameBytesInAnotherOrderDoNotRecurseForever) {
   while (std::next_permutation(digits.begin(), digits.end()));
   ASSERT_EQ(ids.size(), 120u);
   for (size_t i = 0; i < ids.size(); ++i) hash.Put(ids[i], static_cast<int32_t>(i));
+  EXPECT_FALSE(hash.IsBucketMode());
+  EXPECT_EQ(hash.Count(), 120);
+  EXPECT_TRUE(trace.messages.empty());
   for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(hash.Find(ids[i]), static_cast<int32_t>(i));
+
+  hash.Put("XYZ00001", 500);
+  ASSERT_TRUE(hash.IsBucketMode());
+  ASSERT_NE(hash.HashOf("XYZ00001"), hash.HashOf(ids[0]));
+  EXPECT_EQ(trace.messages, (std::vector<std::string>{"ChangeStructure(0)", "MakeSubHash(1)", "MakeSubHash(1)"}));
+  EXPECT_EQ(hash.Count(), 2);
   for (size_t i = 0; i < ids.size(); i += 2) hash.Remove(ids[i]);
   for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(hash.Find(ids[i]), i % 2 ? static_cast<int32_t>(i) : -1);
-  EXPECT_LT(trace.messages.size(), 100u);
+  EXPECT_EQ(hash.Find("XYZ00001"), 500);
+
+  // Two such families (ABC/BCA/CAB share their letters) and keys of both kinds mixed.
+  TDynamicHash mixed;
+  std::vector<std::string> keys;
+  for (const char* letters : {"ABC", "BCA", "CAB", "DEF"}) {
+    std::string d = "13579";
+    do keys.push_back(letters + d);
+    while (std::next_permutation(d.begin(), d.end()));
+  }
+  for (size_t i = 0; i < keys.size(); ++i) mixed.Put(keys[i], static_cast<int32_t>(i));
+  for (size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(mixed.Find(keys[i]), static_cast<int32_t>(i));
 }
 
 TEST(DynamicHash, ManyKeysAgreeWithAReferenceMap) {
