@@ -32,16 +32,17 @@ class TPickData {
   // unchanged. Right after reading, writes the ".bak" copy (not when read-only).
   // Throws Error when a file cannot be read or written.
   bool Load(const std::string& path);
-  // Writes every entry that is not in the trash, atomically; trash entries with a profile lose
-  // their profile and memo files once the file is written. An empty store writes nothing.
-  // Throws Error naming the file when the write fails (the old file then stays as it was).
+  // Writes every entry that is not in the trash, then any unread rest of the loaded file,
+  // atomically; trash entries with a profile lose their profile and memo files once the file is
+  // written. An empty store writes nothing. Throws Error naming the file when the write fails
+  // (the old file then stays as it was). Read-only mode does not stop an explicit Save.
   void Save(const std::string& path);
   // The shutdown save: Save(DataFilePath()) when a path is known, then the group file. Throws
   // Error on failure; afterwards the destructor writes nothing. Does nothing when read-only.
   void Close();
 
-  // A read-only store writes nothing: no backups, no folder creation, no save at Close or
-  // destruction, no file deletions. For looking at a data folder without touching it.
+  // A read-only store writes nothing by itself: no backups, no folder creation, no save at Close
+  // or destruction. For looking at a data folder without touching it.
   void SetReadOnly(bool readOnly);
   bool ReadOnly() const { return readOnly_; }
 
