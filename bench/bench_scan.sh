@@ -18,7 +18,7 @@ if [ -z "${QUILLET:-}" ]; then
       -DQUILLET_BUILD_GUI=OFF >/dev/null
   fi
   cmake --build "$build" --target quillet -j 2 >/dev/null
-  quillet=$root/$build/quillet
+  quillet=$root/$build/src/quillet
 else
   quillet=$QUILLET
 fi
@@ -39,7 +39,7 @@ if ! "$quillet" scan --finds --raw "$log" >"$out"; then
   echo "quillet scan --finds failed on $log" >&2
   exit 1
 fi
-finds=$(grep -vc '^end	' "$out" || true)
+finds=$(LC_ALL=C grep -avc '^end	' "$out" || true)
 rm -f "$out"
 lines=$(wc -l <"$log")
 bytes=$(stat -c %s "$log")
