@@ -11,15 +11,4 @@ int ScanTreeCommand(const std::vector<std::string>&) {
   return kUsageError;
 }
 
-int IdsCommand(const std::vector<std::string>&) {
-  std::fprintf(stderr, "quillet ids: not available in this build\n");
-  PrintUsage(stderr);
-  return kUsageError;
-}
-
-int ScanFindsCommand(const std::vector<std::string>&) {
-  std::fprintf(stderr, "quillet scan --finds: not available in this build\n");
-  return kUsageError;
-}
-
 }  // namespace quillet
