@@ -307,10 +307,10 @@ TEST(DynamicHash, ManyKeysAgreeWithAReferenceMap) {
   TDynamicHash hash;
   std::map<std::string, int32_t> reference;
   std::mt19937 spell(9);
-  std::vector<std::string> ids = RandomIds(60000, 5);
+  std::vector<std::string> ids = RandomIds(40000, 5);
   for (auto& id : ids) id = Spelling(id, spell);
   std::mt19937 rng(6);
-  for (int step = 0; step < 200000; ++step) {
+  for (int step = 0; step < 120000; ++step) {
     const std::string& id = ids[rng() % ids.size()];
     switch (rng() % 3) {
       case 0:
