@@ -39,7 +39,7 @@ LineReader::LineReader(const std::string& path) : path_(path) {
   data_ = buffer_.get();
 }
 
-LineReader::LineReader(std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
+LineReader::LineReader(MemoryTag, std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
 
 LineReader::~LineReader() {
   if (fd_ >= 0) ::close(fd_);
@@ -166,8 +166,28 @@ bool MakeFolderPath(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  LineReader reader(path);
-  return reader.ReadFrom(0);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  struct stat st;
+  std::string result;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) result.reserve(static_cast<size_t>(st.st_size) + LineReader::kBufferSize);
+  size_t used = 0;
+  for (;;) {
+    // Read straight into the string, growing it ahead of the next chunk.
+    if (result.size() < used + LineReader::kBufferSize) result.resize(used + LineReader::kBufferSize);
+    const ssize_t n = ::read(fd, result.data() + used, LineReader::kBufferSize);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const std::string reason = SystemError();
+      ::close(fd);
+      throw Error("cannot read " + path + ": " + reason);
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  result.resize(used);
+  return result;
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
