@@ -35,7 +35,7 @@ QString ToQtPath(const std::string& path) {
 LineReader::LineReader(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
-  buffer_ = std::make_unique<char[]>(kBufferSize);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   data_ = buffer_.get();
 }
 
@@ -99,7 +99,7 @@ std::string LineReader::ReadFrom(uint64_t offset) {
     return std::string(data_ + offset, end_ - offset);
   }
   std::string result;
-  auto chunk = std::make_unique<char[]>(kBufferSize);
+  auto chunk = std::make_unique_for_overwrite<char[]>(kBufferSize);
   for (uint64_t at = offset;;) {
     const ssize_t n = ::pread(fd_, chunk.get(), kBufferSize, static_cast<off_t>(at));
     if (n < 0) {
@@ -170,12 +170,12 @@ std::string ReadWholeFile(const std::string& path) {
   if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
   struct stat st;
   std::string result;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) result.reserve(static_cast<size_t>(st.st_size) + LineReader::kBufferSize);
+  // One byte more than the size, so that the read that finds the end needs no growth.
+  result.resize((::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536);
   size_t used = 0;
   for (;;) {
-    // Read straight into the string, growing it ahead of the next chunk.
-    if (result.size() < used + LineReader::kBufferSize) result.resize(used + LineReader::kBufferSize);
-    const ssize_t n = ::read(fd, result.data() + used, LineReader::kBufferSize);
+    if (used == result.size()) result.resize(result.size() * 2);
+    const ssize_t n = ::read(fd, result.data() + used, result.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       const std::string reason = SystemError();
