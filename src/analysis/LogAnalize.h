@@ -6,6 +6,7 @@
 // on a thread of its own, the headless trace and the tests run it directly. Its notifications go
 // to a TAnalysisSink, in log order, the end always last and exactly once.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,6 +66,9 @@ class TLogAnalizingThread {
   // The thread body: scans FileName from ForumData, then reports the end.
   void Execute();
 
+  // The log is read in blocks of this size; lines are any length regardless.
+  static constexpr size_t ReadBlockSize = size_t{1} << 20;
+
   // The recognisers, public so that tests can try them one line at a time. An ID recogniser
   // fills `find` or leaves its ID empty; a context recogniser reports a match and changes
   // ForumData or MyID itself.
@@ -88,4 +92,16 @@ class TLogAnalizingThread {
 
   std::string PrevLine;  // the line read just before the current one
   std::string MyID;      // the user's own ID, seen at the log-in prompt
+
+  // Set by Execute when the log could not be opened or reading it failed; ErrorText then says
+  // why. The scan still ends normally (finds so far stand, the end is still reported).
+  bool ReadFailed = false;
+  std::string ErrorText;
+
+ private:
+  // Everything HandleLine does except remembering the line in PrevLine; Execute keeps PrevLine
+  // itself so that it can swap buffers instead of copying a long line.
+  void HandleLineBody(std::string_view line);
+
+  TIDData find_;  // reused for every line so that the hot path does not allocate
 };

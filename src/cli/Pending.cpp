@@ -17,9 +17,4 @@ int IdsCommand(const std::vector<std::string>&) {
   return kUsageError;
 }
 
-int ScanFindsCommand(const std::vector<std::string>&) {
-  std::fprintf(stderr, "quillet scan --finds: not available in this build\n");
-  return kUsageError;
-}
-
 }  // namespace quillet

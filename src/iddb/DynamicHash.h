@@ -42,11 +42,19 @@ class TDynamicHash {
  private:
   void ChangeStructure();
   bool RemoveKey(std::string_view key);  // returns the found mark
+  // Put and Find below the remembered key: the remembered pair of the table a user holds is
+  // the only one anybody can observe, so sub-tables keep none.
+  void PutKey(std::string_view key, int32_t value);
+  int32_t FindKey(std::string_view key) const;
+  int32_t ListIndexOf(std::string_view key) const;
+  bool SplitWouldSeparate() const;
 
   std::unique_ptr<TStaticHashTable> table_;
   std::vector<std::pair<std::string, int32_t>> list_;
+  std::vector<uint64_t> folded_;  // per list entry: its first eight bytes, letters upper-cased
   uint8_t mode_ = 0;
   int32_t level_ = 0;
+  uint32_t levelFactor_ = 0;  // level mod 253, as it enters the bucket number
   std::string lastKey_;
   int32_t lastValue_ = -1;
 };

@@ -33,8 +33,9 @@ class TTreeNode {
   // The data item: an owned ID set, or a group letter code 65..90, or nothing.
   TStringListWithHash* IDSet() const { return idSet_.get(); }
   void SetIDSet(std::unique_ptr<TStringListWithHash> set);
+  // Setting one releases the other: a node carries one data item.
   int GroupCode() const { return groupCode_; }
-  void SetGroupCode(int code) { groupCode_ = code; }
+  void SetGroupCode(int code);
 
  private:
   friend class TTreeNodes;
@@ -48,7 +49,10 @@ class TTreeNode {
   int groupCode_ = 0;
 };
 
-// Told of every structural change, before and after, so a Qt model can follow.
+// Told of every structural change, before and after, so a Qt model can follow. Rows are those of
+// the parent's children at the time of the call (parent nullptr: the top level). A move's newRow
+// is counted before the node leaves its old place, as QAbstractItemModel::beginMoveRows wants
+// its destination; a move that would not change the order is not reported.
 class TTreeObserver {
  public:
   virtual ~TTreeObserver() = default;
@@ -92,6 +96,8 @@ class TTreeNodes {
   friend class TTreeNode;
   std::vector<std::unique_ptr<TTreeNode>>& SiblingsOf(TTreeNode* parent);
   void NotifyChanged(TTreeNode* node);
+  template <typename F>
+  void Notify(F&& f);
   void Resort(TTreeNode* node);
 
   std::vector<std::unique_ptr<TTreeNode>> top_;

@@ -1,0 +1,433 @@
+#include "analysis/LogAnalize.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include "analysis/Check.h"
+#include "analysis/jstrm.h"
+#include "common/Cp932.h"
+
+namespace {
+
+// Columns a..b of a line (1-based, inclusive); a range past the end yields the part that exists.
+std::string_view Cols(std::string_view line, size_t a, size_t b) {
+  if (a > line.size() || b < a) return {};
+  return line.substr(a - 1, std::min(b, line.size()) - (a - 1));
+}
+
+char Col(std::string_view line, size_t a) { return a <= line.size() ? line[a - 1] : '\0'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether the line begins with `prefix`, ASCII letters compared without regard to case.
+bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
+  return line.size() >= prefix.size() && SameTextAscii(line.substr(0, prefix.size()), prefix);
+}
+
+void SetFind(TIDData& find, std::string_view id, std::string_view handle) {
+  find.ID.assign(id);
+  find.HandleName.assign(handle);
+}
+
+// Reading the log in large blocks; lines are cut out of a block with memchr.
+constexpr char kEndOfText = '\x1A';
+
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads up to `size` bytes; 0 at the end, -1 on failure (errno set).
+ssize_t ReadSome(int fd, char* buffer, size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// ID recognisers
+
+void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) const {
+  // (channel,ID,handle) with channel TALK or 1..30.
+  if (Col(line, 1) == '(') {
+    size_t comma = 0;
+    if (StartsWithNoCase(Cols(line, 2, 6), "TALK,")) {
+      comma = 6;
+    } else if (line.size() >= 4) {
+      const char c2 = line[1], c3 = line[2], c4 = line[3];
+      if (c2 >= '1' && c2 <= '9' && c3 == ',')
+        comma = 3;
+      else if ((c2 == '1' || c2 == '2') && IsDigit(c3) && c4 == ',')
+        comma = 4;
+      else if (c2 == '3' && c3 == '0' && c4 == ',')
+        comma = 4;
+    }
+    if (comma != 0 && line.size() >= comma + 9 && line[comma + 8] == ',') {
+      const std::string_view id = Cols(line, comma + 1, comma + 8);
+      if (IsNiftyID(id)) {
+        // The handle runs up to the first ')' of the line; none means no handle.
+        std::string_view handle;
+        const size_t close = line.find(')');
+        if (close != std::string_view::npos && close + 1 > comma + 9)
+          handle = line.substr(comma + 9, close - (comma + 9));
+        SetFind(find, id, handle);
+        return;
+      }
+    }
+  }
+  // Numbered talk line: sequence number, channel, ID, handle.
+  if (line.size() >= 20) {
+    const std::string_view id = Cols(line, 12, 19);
+    if (IsNiftyID(id) && IsTalkChannel(Trim(Cols(line, 6, 10))) && IsSmallNumber(Cols(line, 2, 4))) {
+      SetFind(find, id, Trim(Cols(line, 21, 60)));
+      return;
+    }
+  }
+  // JOB notice: the ID sits at one of three places.
+  if (line.size() >= 7 && SameTextAscii(Cols(line, 4, 6), "JOB") && line[2] != ',') {
+    for (const auto& [a, b] : {std::pair<size_t, size_t>{28, 35}, {26, 33}, {24, 31}}) {
+      const std::string_view id = Cols(line, a, b);
+      if (IsNiftyID(id)) {
+        SetFind(find, id, id);
+        return;
+      }
+    }
+  }
+  // Message notice from another user.
+  if (line.size() >= 16 && Cols(line, 13, 44) == SJ("のユーザーからのメッセージです－")) {
+    const std::string_view id = Cols(line, 3, 10);
+    if (IsNiftyID(id)) SetFind(find, id, id);
+  }
+}
+
+void TLogAnalizingThread::CheckLibraryLine(std::string_view line, TIDData& find) const {
+  if (line.size() < 40) return;
+  if (!IsDateYMD(Cols(line, 16, 23))) return;
+  const std::string_view id = Cols(line, 7, 14);
+  if (IsNiftyID(id) && IsNumber(Cols(line, 1, 4)) && IsNumber(Cols(line, 25, 31)) &&
+      IsNumber(Cols(line, 33, 36)))
+    SetFind(find, id, id);
+}
+
+void TLogAnalizingThread::CheckMemberLine(std::string_view line, TIDData& find) const {
+  if (line.size() != 30 && line.size() != 31) return;
+  const std::string_view onOff = Cols(line, 28, 30);
+  if (onOff != "OFF" && onOff != "ON ") return;
+  const std::string_view id = Cols(line, 1, 8);
+  if (IsNiftyID(id)) SetFind(find, id, Trim(Cols(line, 11, 26)));
+}
+
+void TLogAnalizingThread::CheckGuestLine(std::string_view line, TIDData& find) const {
+  if (line.size() != 56) return;
+  if (!IsDateYMD(Cols(line, 33, 40)) || !IsTimeHMS(Cols(line, 42, 49))) return;
+  const std::string_view id = Cols(line, 1, 8);
+  if (IsNiftyID(id)) SetFind(find, id, Trim(Cols(line, 15, 30)));
+}
+
+void TLogAnalizingThread::CheckConferenceLine(std::string_view line, TIDData& find) const {
+  if (line.size() >= 39 && IsDateMD(Cols(line, 17, 21)) && IsTimeHM(Cols(line, 23, 27))) {
+    const std::string_view id = Cols(line, 8, 15);
+    if (IsNiftyID(id) && IsNumber(Cols(line, 1, 5))) {
+      SetFind(find, id, id);
+      return;
+    }
+  }
+  if (line.size() >= 40 && line[5] == '/') {
+    const std::string_view id = Cols(line, 13, 20);
+    if (IsNiftyID(id) && IsNumber(Cols(line, 1, 5)) && IsNumber(Cols(line, 7, 11)))
+      SetFind(find, id, Trim(Cols(line, 23, 39)));
+  }
+}
+
+void TLogAnalizingThread::CheckSentMailLine(std::string_view line, TIDData& find) const {
+  if (line.size() < 37) return;
+  if (!IsDateMD(Cols(line, 1, 5)) || !IsDateMD(Cols(line, 9, 13)) || !IsTimeHM(Cols(line, 15, 19)))
+    return;
+  const std::string_view id = Cols(line, 23, 30);
+  if (!IsNiftyID(id)) return;
+  const std::string_view handle = Trim(Cols(line, 37, 76));
+  if (handle == SJ("（非公開）")) {
+    SetFind(find, id, id);  // not disclosed: the ID stands for the handle
+  } else if (handle != "INET GATE") {  // mail through the Internet gateway names nobody
+    SetFind(find, id, handle);
+  }
+}
+
+void TLogAnalizingThread::CheckReceivedMailLine(std::string_view line, TIDData& find) const {
+  if (line.size() < 37) return;
+  std::string_view id, handle;
+  if (IsDateMD(Cols(line, 1, 5)) && IsNiftyID(Cols(line, 9, 16))) {
+    id = Cols(line, 9, 16);
+    handle = Trim(Cols(line, 19, 34));
+  } else if (line.size() == 54 && IsDateYMD(Cols(line, 41, 48)) && IsTimeHM(Cols(line, 50, 54)) &&
+             IsNumber(Cols(line, 1, 4)) && IsNiftyID(Cols(line, 23, 30))) {
+    id = Cols(line, 23, 30);
+    handle = Trim(Cols(line, 5, 20));
+  } else {
+    return;
+  }
+  if (handle != "INET GATE") SetFind(find, id, handle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Context recognisers
+
+bool TLogAnalizingThread::CheckPatioEntry(std::string_view line) {
+  std::string candidate;
+  if (Cols(line, 1, 2) == SJ("：") && PrevLine == SJ("ID (改行のみ：自分のパティオ)")) {
+    if (line.size() == 2)
+      candidate = MyID;  // only Enter: the user's own PATIO
+    else
+      candidate = Trim(JNormalize(Cols(line, 3, 82)));
+  }
+  if (candidate.empty() && StartsWithNoCase(line, SJ("＞MOV ")))
+    candidate = Cols(line, 7, 14);
+  if (candidate.empty() && StartsWithNoCase(line, "PATIO(N)>MOV "))
+    candidate = Cols(line, 14, 21);
+  if (candidate.empty() || !IsNiftyID(candidate)) return false;
+  ForumData.Category = fcPatio;
+  ForumData.Name = std::move(candidate);
+  return true;
+}
+
+bool TLogAnalizingThread::CheckCBBand(std::string_view line) {
+  if (line.size() < 21) return false;
+  char band = 0;
+  if (Cols(line, 1, 20) == "*Welcome to CB Band ")
+    band = line[20];
+  else if (Cols(line, 1, 22) == SJ("：*Welcome to CB Band "))
+    band = Col(line, 23);
+  if (band != 'A' && band != 'B' && band != 'C') return false;
+  ForumData.Category = fcCBSimulator;
+  ForumData.Name = "Band ";
+  ForumData.Name += band;
+  return true;
+}
+
+bool TLogAnalizingThread::CheckForumHeader(std::string_view line) {
+  const std::string& open = SJ("＜");
+  const std::string& close = SJ("＞");
+  if (line.size() < 3 || Cols(line, 1, 2) != open) return false;
+  const size_t at = line.find(close);
+  if (at == std::string_view::npos || at + 1 < 6) return false;
+  const std::string_view heading = Trim(line.substr(at + 2, 80));
+  if (heading.empty()) return false;
+  if (heading[0] == 'F' || heading[0] == 'S') {
+    ForumData.Category = fcForum;
+    ForumData.Name.assign(heading);
+  } else {
+    ForumData.Category = fcNone;
+    ForumData.Name.clear();
+  }
+  return true;
+}
+
+bool TLogAnalizingThread::CheckRealTimeStart(std::string_view line) {
+  if (line != SJ("－リアルタイム会議開始 (終了:/E)－") && line != SJ("：－リアルタイム会議開始 (終了:/E)－"))
+    return false;
+  ForumData.Category = fcRealTime;
+  return true;
+}
+
+bool TLogAnalizingThread::CheckMenuReset(std::string_view line) {
+  if (Cols(line, 1, 5) != "MAIL>" && line != "NIFTY-Serve     TOP" && line != "NIFTY SERVE     TOP" &&
+      line != SJ("電子メール（1:受信　2:送信　3:送信簿　0:その他　E:終了）") && line != SJ("パティオ    PATIO"))
+    return false;
+  ForumData.Category = fcNone;
+  ForumData.Name.clear();
+  return true;
+}
+
+bool TLogAnalizingThread::CheckUserIDPrompt(std::string_view line) {
+  if (Cols(line, 1, 20) != " Enter User-ID  --->") return false;
+  const std::string normal = JNormalize(Cols(line, 21, 100));
+  const std::string_view candidate = Trim(normal);
+  if (!IsNiftyID(candidate)) return false;
+  MyID.assign(candidate);
+  return true;
+}
+
+bool TLogAnalizingThread::CheckContext(std::string_view line) {
+  return CheckPatioEntry(line) || CheckCBBand(line) || CheckForumHeader(line) ||
+         CheckRealTimeStart(line) || CheckMenuReset(line) || CheckUserIDPrompt(line);
+}
+
+// ---------------------------------------------------------------------------------------------
+// One line, and the whole log
+
+void TLogAnalizingThread::HandleLine(std::string_view line) {
+  HandleLineBody(line);
+  PrevLine.assign(line);
+}
+
+void TLogAnalizingThread::HandleLineBody(std::string_view line) {
+  if (line.empty()) return;
+  TIDData& find = find_;
+  find.ID.clear();
+  find.HandleName.clear();
+
+  // Every category test uses the category the line started with; a find ends the trying.
+  const uint8_t category = ForumData.Category;
+  const bool inForum = category >= fcForum && category <= fcRealTime;
+  const bool inPatio = category >= fcPatio && category <= fcPatioGuest;
+  uint8_t next = category;
+  const std::string* nextName = nullptr;
+
+  if (category == fcRealTime || category == fcCBSimulator) CheckChatLine(line, find);
+  if (find.ID.empty() && inForum) {
+    CheckLibraryLine(line, find);
+    if (!find.ID.empty()) {
+      next = fcLibrary;
+    } else {
+      CheckMemberLine(line, find);
+      if (!find.ID.empty()) next = fcForum;
+    }
+  }
+  if (find.ID.empty() && inPatio) {
+    CheckGuestLine(line, find);
+    if (!find.ID.empty()) next = fcPatioGuest;
+  }
+  if (find.ID.empty() && (inForum || inPatio)) {
+    CheckConferenceLine(line, find);
+    if (!find.ID.empty()) next = inForum ? fcConference : fcPatioConference;
+  }
+  // A mail book keeps being read while its listing runs, not just on its first line.
+  if (find.ID.empty() && (category == fcNone || category == fcSentMail)) {
+    CheckSentMailLine(line, find);
+    if (!find.ID.empty()) {
+      next = fcSentMail;
+      nextName = &SJ("送信簿");
+    }
+  }
+  if (find.ID.empty() && (category == fcNone || category == fcReceivedMail)) {
+    CheckReceivedMailLine(line, find);
+    if (!find.ID.empty()) {
+      next = fcReceivedMail;
+      nextName = &SJ("受信簿");
+    }
+  }
+
+  if (!find.ID.empty()) {
+    ForumData.Category = next;
+    if (nextName) ForumData.Name.assign(*nextName);
+    if (NotifyWindow) NotifyWindow->Found(find, ForumData);
+  } else if (line.size() >= 2) {
+    CheckContext(line);
+  }
+}
+
+void TLogAnalizingThread::Execute() {
+  PrevLine.clear();
+  ReadFailed = false;
+  ErrorText.clear();
+  try {
+    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+      ReadFailed = true;
+      ErrorText = std::strerror(errno);
+    } else {
+      FileHandle file(fd);
+      uint64_t fileSize = 0;
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && st.st_size > 0) fileSize = static_cast<uint64_t>(st.st_size);
+
+      const auto block = std::make_unique<char[]>(ReadBlockSize);
+      std::string carry;       // the start of a line that runs over the end of a block
+      bool skipLF = false;     // a block ended in CR: a LF starting the next one is its pair
+      uint64_t bytesRead = 0;
+      bool atEnd = false;
+      bool stopped = false;
+
+      // Handles one complete line; a line gathered in `carry` moves into PrevLine by a swap.
+      auto line = [&](std::string_view text, bool fromCarry) {
+        HandleLineBody(text);
+        if (fromCarry) {
+          PrevLine.swap(carry);
+          carry.clear();
+        } else {
+          PrevLine.assign(text);
+        }
+      };
+
+      while (!atEnd) {
+        if (Terminated.load(std::memory_order_relaxed)) {
+          stopped = true;
+          break;
+        }
+        const ssize_t n = ReadSome(fd, block.get(), ReadBlockSize);
+        if (n < 0) {
+          ReadFailed = true;
+          ErrorText = std::strerror(errno);
+          stopped = true;  // an unfinished line of a broken read is not handled
+          break;
+        }
+        if (n == 0) break;
+        bytesRead += static_cast<uint64_t>(n);
+
+        const char* p = block.get();
+        const char* end = p + n;
+        if (skipLF) {
+          if (*p == '\n') ++p;
+          skipLF = false;
+        }
+        if (const void* eot = std::memchr(p, kEndOfText, static_cast<size_t>(end - p))) {
+          end = static_cast<const char*>(eot);  // the input ends here, as if the file did
+          atEnd = true;
+        }
+        while (p < end) {
+          const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+          if (!cr) {
+            carry.append(p, static_cast<size_t>(end - p));
+            break;
+          }
+          if (Terminated.load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+          }
+          if (carry.empty()) {
+            line(std::string_view(p, static_cast<size_t>(cr - p)), false);
+          } else {
+            carry.append(p, static_cast<size_t>(cr - p));
+            line(carry, true);
+          }
+          p = cr + 1;
+          if (p < end) {
+            if (*p == '\n') ++p;
+          } else if (!atEnd) {
+            skipLF = true;
+          }
+        }
+        if (stopped) break;
+        if (NotifyWindow) NotifyWindow->Progress(bytesRead, std::max(fileSize, bytesRead));
+      }
+      // A last line without a line end.
+      if (!stopped && !carry.empty() && !Terminated.load(std::memory_order_relaxed))
+        line(carry, true);
+    }
+  } catch (const std::exception& e) {
+    // Nothing may keep the end from being reported; the caller learns of the failure.
+    ReadFailed = true;
+    ErrorText = e.what();
+  }
+  if (NotifyWindow) NotifyWindow->End(FileName);
+  Terminated = true;
+}

@@ -1,0 +1,52 @@
+#include "tree/ID_DB.h"
+
+#include <algorithm>
+
+#include "analysis/Check.h"
+#include "analysis/jstrm.h"
+
+namespace {
+
+// One character of a handle, with the case of a Latin letter folded: single-byte a-z to A-Z,
+// full-width ａ-ｚ (0x8281-0x829A) to Ａ-Ｚ (0x8260-0x8279). Widths stay apart.
+unsigned FoldedChar(const unsigned char* p, size_t n, size_t i, size_t& width) {
+  if (IsLeadByte(p[i]) && i + 1 < n) {
+    width = 2;
+    unsigned trail = p[i + 1];
+    if (p[i] == 0x82 && trail >= 0x81 && trail <= 0x9A) trail -= 0x21;
+    return (static_cast<unsigned>(p[i]) << 8) | trail;
+  }
+  width = 1;
+  const unsigned c = p[i];
+  return (c >= 'a' && c <= 'z') ? c - 0x20 : c;
+}
+
+}  // namespace
+
+bool SameHandle(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto* x = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* y = reinterpret_cast<const unsigned char*>(b.data());
+  const size_t n = a.size();
+  // Equal characters so far have equal widths, so both texts stay on character boundaries.
+  for (size_t i = 0; i < n;) {
+    size_t wx = 0, wy = 0;
+    if (FoldedChar(x, n, i, wx) != FoldedChar(y, n, i, wy) || wx != wy) return false;
+    i += wx;
+  }
+  return true;
+}
+
+bool TminiIDDataSet::AddHandle(const std::string& handle) {
+  // The shown handle is the first one seen, unless that was only the ID again: then every
+  // later sighting may replace it, until a real handle has been shown.
+  if (Handles.empty() || HandleIsID) {
+    Handle = handle;
+    HandleIsID = IsNiftyID(handle);
+  }
+  const bool known =
+      std::any_of(Handles.begin(), Handles.end(), [&](const std::string& h) { return SameHandle(h, handle); });
+  if (known) return false;
+  Handles.push_back(handle);
+  return true;
+}

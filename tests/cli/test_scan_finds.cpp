@@ -1,0 +1,118 @@
+// quillet scan --finds, run as the built program on the sample logs.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/Cp932.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result Quillet(const std::vector<std::string>& args) {
+  QProcess process;
+  QStringList list;
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  process.start(QStringLiteral(QUILLET_BINARY), list);
+  EXPECT_TRUE(process.waitForFinished(60000));
+  const QByteArray out = process.readAllStandardOutput(), err = process.readAllStandardError();
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, out.toStdString(), err.toStdString()};
+}
+
+const std::string kExamples = QUILLET_EXAMPLES;
+
+const std::string kForum =
+    "1\tFGOLF ゴルフ愛好会フォーラム\tDEF00002\tみどり\n"
+    "1\tFGOLF ゴルフ愛好会フォーラム\tGHI00003\tゴルフ太郎\n"
+    "2\tFGOLF ゴルフ愛好会フォーラム\tJKL00004\tJKL00004\n"
+    "2\tFGOLF ゴルフ愛好会フォーラム\tDEF00002\tDEF00002\n"
+    "2\tFGOLF ゴルフ愛好会フォーラム\tmno00005\tmno00005\n"
+    "3\tFGOLF ゴルフ愛好会フォーラム\tPQR00006\tPQR00006\n"
+    "3\tFGOLF ゴルフ愛好会フォーラム\tGHI00003\tゴルフ太郎\n"
+    "3\tFGOLF ゴルフ愛好会フォーラム\tSTU00007\tSTU00007\n"
+    "4\tFGOLF ゴルフ愛好会フォーラム\tDEF00002\tみどり\n"
+    "4\tFGOLF ゴルフ愛好会フォーラム\tGHI00003\tゴルフ太郎\n"
+    "4\tFGOLF ゴルフ愛好会フォーラム\tVWX00008\t見学者\n"
+    "4\tFGOLF ゴルフ愛好会フォーラム\tYZA00009\tYZA00009\n";
+const std::string kPatioCB =
+    "7\tQMR00001\tBCD00010\t山好き\n"
+    "7\tQMR00001\tEFG00011\tハイカー花子\n"
+    "6\tQMR00001\tBCD00010\tBCD00010\n"
+    "7\tHIJ00012\tKLM00013\tカメラ小僧\n"
+    "8\tBand B\tNOP00014\tぽち\n"
+    "8\tBand B\tBCD00010\t山好き\n"
+    "8\tBand B\tQRS00015\tQRS00015\n";
+const std::string kMail =
+    "9\t受信簿\tGHI00003\tゴルフ太郎\n"
+    "9\t受信簿\tTUV00016\tgateway\n"
+    "9\t受信簿\tBCD00010\t山好き\n"
+    "10\t送信簿\tGHI00003\tゴルフ太郎\n"
+    "10\t送信簿\tCDE00019\tCDE00019\n";
+
+}  // namespace
+
+TEST(ScanFinds, SampleLogsInTheOrderGiven) {
+  const std::string forum = kExamples + "/forum.log", patio = kExamples + "/patio-cb.log",
+                    mail = kExamples + "/mail.log";
+  const Result run = Quillet({"scan", "--finds", mail, forum, patio});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, kMail + "end\t" + mail + "\n" + kForum + "end\t" + forum + "\n" + kPatioCB + "end\t" + patio + "\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(ScanFinds, RawWritesTheLogsBytes) {
+  const std::string patio = kExamples + "/patio-cb.log";
+  const Result run = Quillet({"scan", "--raw", "--finds", patio});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, quillet::FromUtf8(kPatioCB) + "end\t" + patio + "\n");
+}
+
+TEST(ScanFinds, EveryFileStartsFromTheStartContext) {
+  QTemporaryDir dir;
+  const std::string lib = dir.filePath("lib.log").toStdString();
+  std::ofstream(lib, std::ios::binary) << "0001  abc12345 96/01/02   12345   12 title\r\n";
+  const std::string mail = kExamples + "/mail.log";  // ends in category 0
+  const Result run = Quillet({"scan", "--finds", "--start", "3:ＦＴＥＳＴ", lib, mail, lib});
+  EXPECT_EQ(run.status, 0);
+  const std::string libFinds = "2\tＦＴＥＳＴ\tabc12345\tabc12345\nend\t" + lib + "\n";
+  EXPECT_EQ(run.out, libFinds + kMail + "end\t" + mail + "\n" + libFinds);
+
+  EXPECT_EQ(Quillet({"scan", "--finds", "--start=0", lib}).out, "end\t" + lib + "\n");
+}
+
+TEST(ScanFinds, UnreadableFileIsReportedAndStillEnds) {
+  QTemporaryDir dir;
+  const std::string missing = dir.filePath("nothing here.log").toStdString();
+  const std::string mail = kExamples + "/mail.log";
+  const Result run = Quillet({"scan", "--finds", missing, mail, dir.path().toStdString()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "end\t" + missing + "\n" + kMail + "end\t" + mail + "\nend\t" + dir.path().toStdString() + "\n");
+  EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(dir.path().toStdString()), std::string::npos) << run.err;
+}
+
+TEST(ScanFinds, BadArgumentsAreUsageErrors) {
+  const std::string mail = kExamples + "/mail.log";
+  const std::vector<std::vector<std::string>> bad = {
+      {"scan", "--finds"},
+      {"scan", "--finds", "--start", "11", mail},
+      {"scan", "--finds", "--start", "x", mail},
+      {"scan", "--finds", "--start", "-1", mail},
+      {"scan", "--finds", "--start", "1:\xff", mail},
+      {"scan", "--finds", mail, "--start"},
+      {"scan", "--finds", "--bogus", mail},
+  };
+  for (const auto& args : bad) {
+    const Result run = Quillet(args);
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_EQ(run.out, "") << args.back();
+    EXPECT_NE(run.err.find("Usage"), std::string::npos) << args.back();
+  }
+}
