@@ -11,10 +11,4 @@ int ScanTreeCommand(const std::vector<std::string>&) {
   return kUsageError;
 }
 
-int IdsCommand(const std::vector<std::string>&) {
-  std::fprintf(stderr, "quillet ids: not available in this build\n");
-  PrintUsage(stderr);
-  return kUsageError;
-}
-
 }  // namespace quillet

@@ -1,0 +1,66 @@
+#pragma once
+// The group table: which letters 'A'..'Z' are groups and what they are called. A–D are built in,
+// E is the trash, F–Z can be added. The table lives in "ZelvoGP.dat" next to the ID data file.
+//
+// Texts are Shift-JIS byte strings; paths are file-system paths ('/'-joined, UTF-8 on Linux).
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TGroupMgr {
+ public:
+  TGroupMgr();
+  // Saves the table to the group file (the only moment the group file itself is written), unless
+  // Close() already did or the manager is read-only. A failure there is shown to the user; call
+  // Close() first to get it as an Error instead.
+  ~TGroupMgr();
+  TGroupMgr(const TGroupMgr&) = delete;
+  TGroupMgr& operator=(const TGroupMgr&) = delete;
+
+  // Group file := folder + "/ZelvoGP.dat". Reads and cleans the table, or takes the five
+  // built-in groups when there is no such file, then writes the ".bak" copy (not when read-only).
+  // Throws Error when the file exists but cannot be read, or the backup cannot be written.
+  void Load(const std::string& folder);
+  // Writes the table, one line per group with CR LF, atomically. An empty path does nothing.
+  // Throws Error naming the file when the write fails.
+  void Save(const std::string& path) const;
+  // The shutdown save: Save(GroupFilePath()) now, throwing on failure; the destructor then
+  // writes nothing more. Does nothing when read-only.
+  void Close();
+
+  // A read-only manager writes nothing: no backup on Load, no save on Close or destruction.
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  bool ReadOnly() const { return readOnly_; }
+
+  // The text is not empty and its first byte is the letter of a group.
+  bool IsGroup(std::string_view text) const;
+  // The name of the group with that letter; empty when there is none.
+  std::string GroupName(char letter) const;
+  // Refused (false) for a letter outside 'A'..'Z' or already in use; otherwise appends the line,
+  // cleans and sorts the table.
+  bool AddGroup(char letter, const std::string& name);
+  // False unless the letter is in 'A'..'Z' and its group exists.
+  bool RenameGroup(char letter, const std::string& name);
+  // Refused for letters outside 'A'..'Z' and for 'A'..'E'; true when the group existed.
+  // The group's IDs are not touched here.
+  bool DeleteGroup(char letter);
+  static bool IsGroupLetter(char c) { return c >= 'A' && c <= 'Z'; }
+
+  // The table, sorted: one line per group, the letter followed directly by the name.
+  const std::vector<std::string>& Table() const { return table_; }
+  int Count() const { return static_cast<int>(table_.size()); }
+  const std::string& GroupFilePath() const { return groupFilePath_; }
+
+  // Replaces the table with the lines given (as read from a group file), cleaning and sorting
+  // it: blank lines go silently, lines not starting with a capital letter go with a message.
+  void SetLines(std::vector<std::string> lines);
+
+ private:
+  int IndexOf(char letter) const;
+  void CleanTable();
+
+  std::string groupFilePath_;
+  std::vector<std::string> table_;
+  bool readOnly_ = false;
+  bool closed_ = false;
+};

@@ -1,0 +1,426 @@
+#include "iddb/PickEngine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <exception>
+
+#include "analysis/Check.h"
+#include "analysis/jstrm.h"
+#include "common/Clock.h"
+#include "common/Cp932.h"
+#include "common/Error.h"
+#include "common/UserInterface.h"
+#include "iddb/TextFile.h"
+
+using quillet::Copy;
+using quillet::PadLeft;
+using quillet::PadRight;
+
+namespace {
+
+constexpr std::string_view kProfileFolder = "Profile";
+constexpr std::string_view kMemoFolder = "Memo";
+constexpr size_t kAttributeLength = 20;
+constexpr size_t kHandleWidth = 40;
+
+// Today as the store writes dates: year in 4 columns, month and day right-aligned in 2.
+std::string TodayText() {
+  const quillet::Date today = quillet::Today();
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%4d%2d%2d", today.year, today.month, today.day);
+  return buffer;
+}
+
+// The four texts of an entry are lines of the data file; a line feed inside one would shift
+// every later record. Carriage returns are harmless (only CR LF ends a line there).
+std::string OneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+std::string DateText(std::string_view year, std::string_view month, std::string_view day) {
+  return PadLeft(year, 4) + "/" + PadLeft(month, 2) + "/" + PadLeft(day, 2);
+}
+
+bool IsFlag(std::string_view attribute, size_t column, char flag) {
+  if (attribute.size() < column) return false;
+  const char c = attribute[column - 1];
+  return c == flag || c == flag - 'A' + 'a';
+}
+
+// An ID becomes part of a file name; refuse what could leave the folder.
+bool UsableAsFileName(const std::string& id) {
+  return !id.empty() && id.find('/') == std::string::npos && id.find('\0') == std::string::npos;
+}
+
+void ShowError(const std::exception& e) {
+  std::string text;
+  if (!quillet::TryFromUtf8(e.what(), text)) text = e.what();
+  quillet::ui().ShowMessage(text);
+}
+
+}  // namespace
+
+TPickData::TPickData()
+    : hash_(std::make_unique<TDynamicHash>(0)), groups_(std::make_unique<TGroupMgr>()) {}
+
+TPickData::~TPickData() {
+  if (closed_ || readOnly_) return;
+  try {
+    Close();
+  } catch (const std::exception& e) {
+    ShowError(e);
+  }
+}
+
+void TPickData::SetReadOnly(bool readOnly) {
+  readOnly_ = readOnly;
+  groups_->SetReadOnly(readOnly);
+}
+
+void TPickData::Close() {
+  if (closed_ || readOnly_) return;
+  closed_ = true;
+  std::exception_ptr failure;
+  try {
+    if (!dataFilePath_.empty()) Save(dataFilePath_);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The group file is written even when the data file could not be.
+  groups_->Close();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// ---- the data file ----
+
+void TPickData::ResetForLoad() {
+  hash_->Clear();
+  ids_.clear();
+  handleLines_.clear();
+  memos_.clear();
+  attributes_.clear();
+  snapshots_.clear();
+  unreadRemainder_.clear();
+  loadStoppedEarly_ = false;
+  cursor_ = 0;
+}
+
+bool TPickData::Load(const std::string& path) {
+  dataFilePath_ = path;
+  dataFolder_ = quillet::FolderOf(path);
+  if (!quillet::PathExists(path)) {
+    // No data file yet: take the group table of the folder so that IDs registered during the run
+    // get real groups, and make sure the file can be written at shutdown.
+    if (!readOnly_ && !quillet::MakeFolderPath(dataFolder_))
+      throw Error("cannot create the data folder " + dataFolder_);
+    groups_->Load(dataFolder_);
+    return false;
+  }
+
+  ResetForLoad();
+  groups_->Load(dataFolder_);
+
+  quillet::LineReader reader(path);
+  const std::string today = TodayText();
+  std::string id, handleLine, memo, attribute;
+  int lineCount = 0;
+  uint64_t recordStart = 0;
+  std::string failure;
+  for (;;) {
+    recordStart = reader.Offset();
+    if (!reader.ReadLine(id)) break;
+    ++lineCount;
+    if (!IsNiftyID(id)) {
+      failure = SJ("データファイル(ID)の形式が正しくありません。(") + std::to_string(lineCount) + ")";
+      break;
+    }
+    std::string* const rest[] = {&handleLine, &memo, &attribute};
+    for (std::string* line : rest) {
+      if (!reader.ReadLine(*line)) {
+        failure = SJ("データファイルの形式が正しくありません。(") + std::to_string(lineCount) + ")";
+        break;
+      }
+      ++lineCount;
+    }
+    if (!failure.empty()) break;
+
+    attribute.resize(kAttributeLength, ' ');
+    if (!groups_->IsGroup(attribute))
+      groups_->AddGroup(attribute[0], SJ("ｸﾞﾙｰﾌﾟ") + attribute[0]);
+    if (Trim(std::string_view(attribute).substr(3, 8)).empty())
+      attribute = attribute.substr(0, 3) + today + attribute.substr(11);
+
+    hash_->Put(id, static_cast<int32_t>(ids_.size()));
+    ids_.push_back(std::move(id));
+    handleLines_.push_back(std::move(handleLine));
+    memos_.push_back(std::move(memo));
+    attributes_.push_back(std::move(attribute));
+  }
+
+  if (!failure.empty()) {
+    // Keep the records that could not be read, byte for byte, so that no save loses them.
+    unreadRemainder_ = reader.ReadFrom(recordStart);
+    loadStoppedEarly_ = true;
+    quillet::ui().ShowMessage(failure);
+  }
+  snapshots_ = attributes_;
+
+  if (!readOnly_) {
+    if (loadStoppedEarly_)
+      quillet::WriteWholeFile(path + ".bak", reader.ReadFrom(0));
+    else
+      Save(path + ".bak");
+  }
+  return true;
+}
+
+void TPickData::Save(const std::string& path) {
+  if (ids_.empty() && unreadRemainder_.empty()) return;
+
+  std::array<bool, 256> writable{};
+  for (int c = 'A'; c <= 'Z'; ++c)
+    writable[c] = c != 'E' && groups_->IsGroup(std::string(1, static_cast<char>(c)));
+
+  std::vector<size_t> dropped;
+  quillet::AtomicFileWriter writer(path);
+  for (size_t i = 0; i < ids_.size(); ++i) {
+    quillet::ui().ProcessEvents();
+    const std::string& attribute = attributes_[i];
+    if (!attribute.empty() && writable[static_cast<unsigned char>(attribute[0])]) {
+      writer.WriteLine(ids_[i]);
+      writer.WriteLine(handleLines_[i]);
+      writer.WriteLine(memos_[i]);
+      writer.WriteLine(attribute);
+    } else if (attribute.size() >= 3 && attribute[2] == 'P') {
+      dropped.push_back(i);
+    }
+  }
+  writer.Write(unreadRemainder_);
+  writer.Commit();
+
+  // Only once the file no longer lists them do the dropped entries lose their files.
+  for (size_t i : dropped) {
+    DeleteProfileFile(ids_[i]);
+    DeleteMemoFile(ids_[i]);
+  }
+}
+
+// ---- changing entries ----
+
+int TPickData::PositionOf(const std::string& id) {
+  const int32_t p = hash_->Find(id);
+  return (p >= 0 && static_cast<size_t>(p) < ids_.size()) ? p : -1;
+}
+
+void TPickData::RegistID(const std::string& id, const std::string& handle, const std::string& alias,
+                         const std::string& memo, const std::string& group, bool autoRegist,
+                         bool hasMemo, const std::vector<std::string>* memoLines, bool hasProfile,
+                         const std::vector<std::string>* profileLines) {
+  // An entry the data file could not read back would stop every later load at that record.
+  if (!IsNiftyID(id) || id.find('\n') != std::string::npos) return;
+
+  const char letter = groups_->IsGroup(group) ? group[0] : 'E';
+  std::string flags{letter, autoRegist ? 'A' : ' ', hasProfile ? 'P' : ' '};
+  const char memoFlag = hasMemo ? 'M' : ' ';
+  std::string handleLine = OneLine(PadRight(handle, kHandleWidth) + alias);
+  const bool writeMemo = hasMemo && memoLines && !memoLines->empty();
+  const bool writeProfile = hasProfile && profileLines && !profileLines->empty();
+
+  const int p = PositionOf(id);
+  if (p < 0) {
+    const std::string today = TodayText();
+    std::string attribute = flags + today + today + memoFlag;
+    // Indexed before the files are written, so a failing file write cannot leave an entry that
+    // no lookup finds.
+    hash_->Put(id, static_cast<int32_t>(ids_.size()));
+    ids_.push_back(id);
+    handleLines_.push_back(std::move(handleLine));
+    memos_.push_back(OneLine(memo));
+    snapshots_.push_back(attribute);
+    attributes_.push_back(std::move(attribute));
+    if (writeMemo) SaveMemoFile(id, *memoLines);
+    if (writeProfile) SaveProfileFile(id, *profileLines);
+    return;
+  }
+
+  handleLines_[p] = std::move(handleLine);
+  memos_[p] = OneLine(memo);
+  attributes_[p] = flags + PadRight(Copy(attributes_[p], 4, 16), 16) + memoFlag;
+  if (writeMemo)
+    SaveMemoFile(id, *memoLines);
+  else
+    DeleteMemoFile(id);
+  if (writeProfile)
+    SaveProfileFile(id, *profileLines);
+  else
+    DeleteProfileFile(id);
+}
+
+void TPickData::ChangeGroup(const std::string& id, const std::string& group) {
+  const int p = PositionOf(id);
+  if (p < 0) return;
+  attributes_[p][0] = groups_->IsGroup(group) ? group[0] : 'E';
+}
+
+void TPickData::SetAutoRegist(const std::string& id, bool on) {
+  const int p = PositionOf(id);
+  if (p < 0) return;
+  attributes_[p][1] = on ? 'A' : ' ';
+}
+
+void TPickData::SetRegistDate(const std::string& id, const std::string& year,
+                              const std::string& month, const std::string& day) {
+  const int p = PositionOf(id);
+  if (p < 0) return;
+  const std::string& old = attributes_[p];
+  attributes_[p] = PadRight(Copy(old, 1, 3), 3) + PadLeft(year, 4) + PadLeft(month, 2) +
+                   PadLeft(day, 2) + std::string(Copy(old, 12));
+}
+
+void TPickData::SetUpdateDate(const std::string& id, const std::string& year,
+                              const std::string& month, const std::string& day) {
+  const int p = PositionOf(id);
+  if (p < 0) return;
+  const std::string& old = attributes_[p];
+  attributes_[p] = PadRight(Copy(old, 1, 11), 11) + PadLeft(year, 4) + PadLeft(month, 2) +
+                   PadLeft(day, 2) + std::string(Copy(old, 20));
+}
+
+// ---- the current entry ----
+
+void TPickData::ClearCurrent() { current_ = Entry{"", "", "", " ", " "}; }
+
+bool TPickData::Select(const std::string& id) {
+  const int p = PositionOf(id);
+  if (p < 0) {
+    ClearCurrent();
+    return false;
+  }
+  current_ = Entry{id, handleLines_[p], memos_[p], attributes_[p], snapshots_[p]};
+  return true;
+}
+
+bool TPickData::FindNext(const std::string& text) {
+  if (text.empty()) {
+    current_ = Entry{};
+    cursor_ = 0;
+    return false;
+  }
+  const int32_t count = EntryCount();
+  if (text == " " && cursor_ < count) {
+    const int32_t i = cursor_++;
+    current_ = Entry{ids_[i], handleLines_[i], memos_[i], attributes_[i], snapshots_[i]};
+    return true;
+  }
+  const std::string key = JNormalize(text);
+  while (cursor_ < count) {
+    const int32_t i = cursor_++;
+    if (ids_[i].find(key) != std::string::npos ||
+        JNormalize(handleLines_[i]).find(key) != std::string::npos ||
+        JNormalize(memos_[i]).find(key) != std::string::npos) {
+      current_ = Entry{ids_[i], handleLines_[i], memos_[i], attributes_[i], snapshots_[i]};
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string TPickData::CurrentHandle() const {
+  return std::string(Trim(Copy(current_.handleLine, 1, kHandleWidth)));
+}
+
+std::string TPickData::CurrentAlias() const {
+  return std::string(Trim(Copy(current_.handleLine, kHandleWidth + 1)));
+}
+
+std::string TPickData::CurrentGroup() const {
+  if (groups_->IsGroup(current_.attribute)) return current_.attribute.substr(0, 1);
+  return "E";
+}
+
+bool TPickData::IsAutoRegist() const { return IsFlag(current_.attribute, 2, 'A'); }
+bool TPickData::HasProfile() const { return IsFlag(current_.attribute, 3, 'P'); }
+bool TPickData::HasMemo() const { return IsFlag(current_.attribute, 20, 'M'); }
+
+std::string TPickData::RegistDateText() const {
+  const std::string& a = current_.attribute;
+  return DateText(Copy(a, 4, 4), Copy(a, 8, 2), Copy(a, 10, 2));
+}
+
+std::string TPickData::UpdateDateText() const {
+  const std::string& a = current_.snapshot;
+  return DateText(Copy(a, 12, 4), Copy(a, 16, 2), Copy(a, 18, 2));
+}
+
+// ---- profile and detailed-memo files ----
+
+std::string TPickData::ProfileFilePath(const std::string& id) const {
+  return quillet::JoinPath(quillet::JoinPath(dataFolder_, kProfileFolder), quillet::ToUtf8(id) + ".txt");
+}
+
+std::string TPickData::MemoFilePath(const std::string& id) const {
+  return quillet::JoinPath(quillet::JoinPath(dataFolder_, kMemoFolder), quillet::ToUtf8(id) + ".txt");
+}
+
+void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& lines, int flagColumn,
+                             char flag) {
+  const int p = PositionOf(current_.id);
+  const bool exists = quillet::PathExists(path) && !quillet::IsDirectory(path);
+  if (exists) {
+    quillet::LineReader reader(path);
+    std::string line;
+    while (reader.ReadLine(line)) lines.push_back(line);
+  }
+  if (p >= 0) {
+    std::string& attribute = attributes_[p];
+    if (attribute.size() < kAttributeLength) attribute.resize(kAttributeLength, ' ');
+    attribute[flagColumn - 1] = exists ? flag : ' ';
+  }
+}
+
+void TPickData::LoadProfileFile(std::vector<std::string>& lines) {
+  lines.clear();
+  if (!UsableAsFileName(current_.id) || dataFolder_.empty()) return;
+  LoadTextFile(ProfileFilePath(current_.id), lines, 3, 'P');
+}
+
+void TPickData::LoadMemoFile(std::vector<std::string>& lines) {
+  lines.clear();
+  if (!UsableAsFileName(current_.id) || dataFolder_.empty()) return;
+  LoadTextFile(MemoFilePath(current_.id), lines, 20, 'M');
+}
+
+void TPickData::SaveTextFile(const std::string& folder, const std::string& id,
+                             const std::vector<std::string>& lines, std::string_view folderMessage) {
+  if (dataFolder_.empty()) throw Error("no data folder is known: load the data file first");
+  if (!UsableAsFileName(id)) throw Error("cannot make a file name from the ID " + quillet::ToUtf8(id));
+  const std::string path = quillet::JoinPath(folder, quillet::ToUtf8(id) + ".txt");
+  if (!quillet::MakeFolder(folder)) quillet::ui().ShowMessage(folderMessage);
+  quillet::AtomicFileWriter writer(path);
+  for (const std::string& line : lines) writer.WriteLine(line);
+  writer.Commit();
+}
+
+void TPickData::SaveProfileFile(const std::string& id, const std::vector<std::string>& lines) {
+  SaveTextFile(quillet::JoinPath(dataFolder_, kProfileFolder), id, lines,
+               SJ("プロフィール用のフォルダの作成に失敗しました。"));
+}
+
+void TPickData::SaveMemoFile(const std::string& id, const std::vector<std::string>& lines) {
+  SaveTextFile(quillet::JoinPath(dataFolder_, kMemoFolder), id, lines,
+               SJ("メモ用のフォルダの作成に失敗しました。"));
+}
+
+void TPickData::DeleteProfileFile(const std::string& id) {
+  if (!UsableAsFileName(id) || dataFolder_.empty()) return;
+  ::unlink(ProfileFilePath(id).c_str());
+}
+
+void TPickData::DeleteMemoFile(const std::string& id) {
+  if (!UsableAsFileName(id) || dataFolder_.empty()) return;
+  ::unlink(MemoFilePath(id).c_str());
+}

@@ -1,0 +1,140 @@
+#pragma once
+// The ID store: every registered ID in memory, read from and written back to the shared data file
+// "Zelvo.dat" (four lines per entry: ID, handle line, memo, 20-column attribute line), with the
+// per-ID profile and detailed-memo files and the group table.
+//
+// Texts are Shift-JIS byte strings; paths are file-system paths ('/'-joined, UTF-8 on Linux).
+// Entries are only ever appended, so positions stay valid for the life of the store; an entry is
+// deleted by moving it to the trash group 'E', and the next save leaves it out of the file.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "iddb/DynamicHash.h"
+#include "iddb/Group.h"
+
+class TPickData {
+ public:
+  TPickData();
+  // Saves the data file to the path of the last Load and the group file (see Close), unless
+  // Close() already did or the store is read-only. A failure there is shown to the user.
+  ~TPickData();
+  TPickData(const TPickData&) = delete;
+  TPickData& operator=(const TPickData&) = delete;
+
+  // ---- the data file ----
+  // Remembers the path and its folder, then reads the file. False when it does not exist: the
+  // entries in memory stay, the data folder is created and the group table is loaded from it, so
+  // the file comes into being at shutdown. Otherwise true, also after a format error (shown to
+  // the user with its line count); the unread rest of the file is then kept and written back
+  // unchanged. Right after reading, writes the ".bak" copy (not when read-only).
+  // Throws Error when a file cannot be read or written.
+  bool Load(const std::string& path);
+  // Writes every entry that is not in the trash, then any unread rest of the loaded file,
+  // atomically; trash entries with a profile lose their profile and memo files once the file is
+  // written. An empty store writes nothing. Throws Error naming the file when the write fails
+  // (the old file then stays as it was). Read-only mode does not stop an explicit Save.
+  void Save(const std::string& path);
+  // The shutdown save: Save(DataFilePath()) when a path is known, then the group file. Throws
+  // Error on failure; afterwards the destructor writes nothing. Does nothing when read-only.
+  void Close();
+
+  // A read-only store writes nothing by itself: no backups, no folder creation, no save at Close
+  // or destruction. For looking at a data folder without touching it.
+  void SetReadOnly(bool readOnly);
+  bool ReadOnly() const { return readOnly_; }
+
+  // ---- changing entries (an ID that is not stored is ignored, except by RegistID) ----
+  // Registers a new ID or updates a stored one. A group that does not exist becomes "E". The
+  // line lists may be null when registering a new ID.
+  void RegistID(const std::string& id, const std::string& handle, const std::string& alias,
+                const std::string& memo, const std::string& group, bool autoRegist, bool hasMemo,
+                const std::vector<std::string>* memoLines, bool hasProfile,
+                const std::vector<std::string>* profileLines);
+  // Column 1 := the group letter; a group that does not exist becomes 'E'.
+  void ChangeGroup(const std::string& id, const std::string& group);
+  void SetAutoRegist(const std::string& id, bool on);
+  // Dates are text: year right-aligned in 4 columns, month and day in 2 each, never cut.
+  void SetRegistDate(const std::string& id, const std::string& year, const std::string& month,
+                     const std::string& day);
+  void SetUpdateDate(const std::string& id, const std::string& year, const std::string& month,
+                     const std::string& day);
+
+  // ---- the current entry ----
+  // Found: the current entry becomes that entry (its ID the text given). Not found: the current
+  // entry is cleared (empty texts, attribute lines a single space) and the result is false.
+  bool Select(const std::string& id);
+  // "" rewinds (false); " " walks every entry once in store order; other text finds the next
+  // entry whose ID, handle line or memo holds it, ignoring case and width.
+  bool FindNext(const std::string& text);
+
+  std::string CurrentID() const { return current_.id; }
+  std::string CurrentHandle() const;  // bytes 1-40 of the handle line, trimmed
+  std::string CurrentAlias() const;   // bytes 41.. of the handle line, trimmed
+  std::string CurrentMemo() const { return current_.memo; }
+  std::string CurrentGroup() const;   // the group letter, or "E" when it is not a group
+  bool IsAutoRegist() const;
+  bool HasProfile() const;
+  bool HasMemo() const;
+  std::string RegistDateText() const;  // "YYYY/MM/DD" from columns 4-11
+  std::string UpdateDateText() const;  // from columns 12-19 of the load-time snapshot
+
+  // ---- profile and detailed-memo files (data folder + "/Profile/" or "/Memo/" + ID + ".txt") --
+  // Fill the list from the current entry's file and bring the stored flag up to date.
+  void LoadProfileFile(std::vector<std::string>& lines);
+  void LoadMemoFile(std::vector<std::string>& lines);
+  // Write the lines (CR LF each), creating the subfolder when needed; throws Error on failure.
+  void SaveProfileFile(const std::string& id, const std::vector<std::string>& lines);
+  void SaveMemoFile(const std::string& id, const std::vector<std::string>& lines);
+  // Delete the file if it exists; a failure is ignored.
+  void DeleteProfileFile(const std::string& id);
+  void DeleteMemoFile(const std::string& id);
+
+  // ---- the rest ----
+  TGroupMgr& GroupMgr() { return *groups_; }
+  const TGroupMgr& GroupMgr() const { return *groups_; }
+  const std::string& DataFolder() const { return dataFolder_; }
+  const std::string& DataFilePath() const { return dataFilePath_; }
+  int EntryCount() const { return static_cast<int>(ids_.size()); }
+  // Whether the last Load stopped at a format error (the unread rest is kept, see Load).
+  bool LoadStoppedEarly() const { return loadStoppedEarly_; }
+  // The bytes from the faulty record to the end of the file, kept after a format error.
+  const std::string& UnreadRemainder() const { return unreadRemainder_; }
+
+  // The file names the store uses for an ID.
+  std::string ProfileFilePath(const std::string& id) const;
+  std::string MemoFilePath(const std::string& id) const;
+
+ private:
+  struct Entry {
+    std::string id, handleLine, memo, attribute, snapshot;
+  };
+
+  int PositionOf(const std::string& id);
+  void ClearCurrent();
+  void LoadTextFile(const std::string& path, std::vector<std::string>& lines, int flagColumn,
+                    char flag);
+  void SaveTextFile(const std::string& folder, const std::string& id,
+                    const std::vector<std::string>& lines, std::string_view folderMessage);
+  void WriteBackupCopy(const std::string& source, const std::string& backup,
+                       std::string_view bytes);
+  void ResetForLoad();
+
+  std::unique_ptr<TDynamicHash> hash_;
+  std::vector<std::string> ids_;
+  std::vector<std::string> handleLines_;
+  std::vector<std::string> memos_;
+  std::vector<std::string> attributes_;
+  std::vector<std::string> snapshots_;
+  Entry current_;
+  int32_t cursor_ = 0;
+  std::string dataFilePath_;
+  std::string dataFolder_;
+  std::unique_ptr<TGroupMgr> groups_;
+  std::string unreadRemainder_;
+  bool loadStoppedEarly_ = false;
+  bool readOnly_ = false;
+  bool closed_ = false;
+};

@@ -1,0 +1,219 @@
+#include "iddb/TextFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+
+#include "common/Error.h"
+
+namespace quillet {
+namespace {
+
+std::string SystemError() { return std::strerror(errno); }
+
+// Qt wants a QString; refuse a path that would not come back as the same bytes, rather than
+// write somewhere else.
+QString ToQtPath(const std::string& path) {
+  const QString name = QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
+  const QByteArray back = QFile::encodeName(name);
+  if (back.size() != static_cast<qsizetype>(path.size()) ||
+      std::memcmp(back.constData(), path.data(), path.size()) != 0)
+    throw Error("cannot use the file name " + path + ": it is not valid in the file system's encoding");
+  return name;
+}
+
+}  // namespace
+
+// ---- LineReader ----
+
+LineReader::LineReader(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  buffer_ = std::make_unique<char[]>(kBufferSize);
+  data_ = buffer_.get();
+}
+
+LineReader::LineReader(std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
+
+LineReader::~LineReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool LineReader::Fill() {
+  if (fd_ < 0) return false;
+  bufferStart_ += end_;
+  pos_ = 0;
+  end_ = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer_.get(), kBufferSize);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw Error("cannot read " + path_ + ": " + SystemError());
+    }
+    end_ = static_cast<size_t>(n);
+    return n > 0;
+  }
+}
+
+bool LineReader::ReadLine(std::string& line) {
+  line.clear();
+  bool any = false;
+  for (;;) {
+    if (pos_ >= end_ && !Fill()) return any;
+    any = true;
+    const char* start = data_ + pos_;
+    const size_t available = end_ - pos_;
+    const void* found = std::memchr(start, '\n', available);
+    if (found) {
+      const size_t length = static_cast<const char*>(found) - start;
+      line.append(start, length);
+      pos_ += length + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    }
+    line.append(start, available);
+    pos_ = end_;
+  }
+}
+
+void LineReader::Rewind() {
+  if (fd_ < 0) {
+    pos_ = 0;
+    return;
+  }
+  if (::lseek(fd_, 0, SEEK_SET) < 0) throw Error("cannot read " + path_ + ": " + SystemError());
+  bufferStart_ = 0;
+  pos_ = 0;
+  end_ = 0;
+}
+
+std::string LineReader::ReadFrom(uint64_t offset) {
+  if (fd_ < 0) {
+    if (offset >= end_) return {};
+    return std::string(data_ + offset, end_ - offset);
+  }
+  std::string result;
+  auto chunk = std::make_unique<char[]>(kBufferSize);
+  for (uint64_t at = offset;;) {
+    const ssize_t n = ::pread(fd_, chunk.get(), kBufferSize, static_cast<off_t>(at));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw Error("cannot read " + path_ + ": " + SystemError());
+    }
+    if (n == 0) break;
+    result.append(chunk.get(), static_cast<size_t>(n));
+    at += static_cast<uint64_t>(n);
+  }
+  return result;
+}
+
+// ---- AtomicFileWriter ----
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path)
+    : path_(path), file_(std::make_unique<QSaveFile>(ToQtPath(path))) {
+  if (!file_->open(QIODevice::WriteOnly))
+    throw Error("cannot create " + path + ": " + file_->errorString().toStdString());
+  buffer_.reserve(kFlushSize + 4096);
+}
+
+AtomicFileWriter::~AtomicFileWriter() = default;
+
+void AtomicFileWriter::Flush() {
+  if (buffer_.empty()) return;
+  const qint64 written = file_->write(buffer_.data(), static_cast<qint64>(buffer_.size()));
+  if (written != static_cast<qint64>(buffer_.size())) {
+    const std::string reason = file_->errorString().toStdString();
+    file_->cancelWriting();
+    throw Error("cannot write " + path_ + ": " + reason);
+  }
+  buffer_.clear();
+}
+
+void AtomicFileWriter::Commit() {
+  Flush();
+  if (!file_->commit())
+    throw Error("cannot write " + path_ + ": " + file_->errorString().toStdString());
+}
+
+// ---- small file-system helpers ----
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolder(const std::string& path) {
+  if (IsDirectory(path)) return true;
+  ::mkdir(path.c_str(), 0777);
+  return IsDirectory(path);
+}
+
+bool MakeFolderPath(const std::string& path) {
+  if (IsDirectory(path)) return true;
+  QDir().mkpath(ToQtPath(path));
+  return IsDirectory(path);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  LineReader reader(path);
+  return reader.ReadFrom(0);
+}
+
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+  std::string result = folder;
+  if (result.empty() || result.back() != '/') result += '/';
+  result.append(name);
+  return result;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string ExtensionOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  return std::string(name.substr(dot));
+}
+
+std::string_view Copy(std::string_view text, size_t position, size_t count) {
+  if (position < 1 || position > text.size()) return {};
+  return text.substr(position - 1, count);
+}
+
+std::string PadRight(std::string_view text, size_t width) {
+  std::string result(text);
+  if (result.size() < width) result.append(width - result.size(), ' ');
+  return result;
+}
+
+std::string PadLeft(std::string_view text, size_t width) {
+  if (text.size() >= width) return std::string(text);
+  std::string result(width - text.size(), ' ');
+  result.append(text);
+  return result;
+}
+
+}  // namespace quillet
