@@ -65,7 +65,7 @@ void TMainForm::RebuildGroupMenus() {
 
 void TMainForm::RefreshIDView() {
   TTreeNode* node = SelectedNode();
-  const uint8_t kind = node ? NodeType(node) : ntRoot;
+  const uint8_t kind = node ? NodeType(node) : static_cast<uint8_t>(ntRoot);
   treeEditable_ = node && kind == ntFolder;
   if (!node) return;
   TPickData& store = *PickData_;
@@ -236,6 +236,7 @@ void TMainForm::ModifyClick() {
 
   const std::string id = NormalizedID(idText);
   IDEdit->setText(Unicode(id));
+  if (!IsNiftyID(id)) return;
   const std::string group = GroupEdit->currentIndex() >= 0 ? std::string(1, LetterOf(groupCaption)) : std::string();
   PickData_->RegistID(id, handle, alias, memo, group, AutoRegist->isChecked(),
                       !Memo2Edit->toPlainText().isEmpty(), &memoLines, !ProfileEdit->toPlainText().isEmpty(),
