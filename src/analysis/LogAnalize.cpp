@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,6 +29,12 @@ std::string_view Cols(std::string_view line, size_t a, size_t b) {
 char Col(std::string_view line, size_t a) { return a <= line.size() ? line[a - 1] : '\0'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The ID test on an 8-byte column range. Such a range can only hold an ID in single-byte
+// characters (a full-width one takes two bytes), so most ranges are turned away by their first
+// byte before the full test runs.
+bool IsIDRange(std::string_view range) { return range.size() == 8 && IsLetter(range[0]) && IsNiftyID(range); }
 
 // Whether the line begins with `prefix`, ASCII letters compared without regard to case.
 bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
@@ -36,7 +46,7 @@ void SetFind(TIDData& find, std::string_view id, std::string_view handle) {
   find.HandleName.assign(handle);
 }
 
-// Reading the log in large blocks; lines are cut out of a block with memchr.
+// Reading the log in blocks that stay in the cache while their lines are scanned.
 constexpr char kEndOfText = '\x1A';
 
 class FileHandle {
@@ -52,6 +62,21 @@ class FileHandle {
  private:
   int fd_;
 };
+
+// The next CR in [p, end), or nullptr. Screen lines are short, so an inline 16-byte compare
+// beats a call to memchr for every line.
+const char* FindCR(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (end - p >= 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)));
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#endif
+  return static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+}
 
 // Reads up to `size` bytes; 0 at the end, -1 on failure (errno set).
 ssize_t ReadSome(int fd, char* buffer, size_t size) {
@@ -83,7 +108,7 @@ void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) co
     }
     if (comma != 0 && line.size() >= comma + 9 && line[comma + 8] == ',') {
       const std::string_view id = Cols(line, comma + 1, comma + 8);
-      if (IsNiftyID(id)) {
+      if (IsIDRange(id)) {
         // The handle runs up to the first ')' of the line; none means no handle.
         std::string_view handle;
         const size_t close = line.find(')');
@@ -97,7 +122,7 @@ void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) co
   // Numbered talk line: sequence number, channel, ID, handle.
   if (line.size() >= 20) {
     const std::string_view id = Cols(line, 12, 19);
-    if (IsNiftyID(id) && IsTalkChannel(Trim(Cols(line, 6, 10))) && IsSmallNumber(Cols(line, 2, 4))) {
+    if (IsIDRange(id) && IsTalkChannel(Trim(Cols(line, 6, 10))) && IsSmallNumber(Cols(line, 2, 4))) {
       SetFind(find, id, Trim(Cols(line, 21, 60)));
       return;
     }
@@ -106,7 +131,7 @@ void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) co
   if (line.size() >= 7 && SameTextAscii(Cols(line, 4, 6), "JOB") && line[2] != ',') {
     for (const auto& [a, b] : {std::pair<size_t, size_t>{28, 35}, {26, 33}, {24, 31}}) {
       const std::string_view id = Cols(line, a, b);
-      if (IsNiftyID(id)) {
+      if (IsIDRange(id)) {
         SetFind(find, id, id);
         return;
       }
@@ -115,15 +140,15 @@ void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) co
   // Message notice from another user.
   if (line.size() >= 16 && Cols(line, 13, 44) == SJ("のユーザーからのメッセージです－")) {
     const std::string_view id = Cols(line, 3, 10);
-    if (IsNiftyID(id)) SetFind(find, id, id);
+    if (IsIDRange(id)) SetFind(find, id, id);
   }
 }
 
 void TLogAnalizingThread::CheckLibraryLine(std::string_view line, TIDData& find) const {
-  if (line.size() < 40) return;
+  if (line.size() < 40 || line[17] != '/' || line[20] != '/') return;
   if (!IsDateYMD(Cols(line, 16, 23))) return;
   const std::string_view id = Cols(line, 7, 14);
-  if (IsNiftyID(id) && IsNumber(Cols(line, 1, 4)) && IsNumber(Cols(line, 25, 31)) &&
+  if (IsIDRange(id) && IsNumber(Cols(line, 1, 4)) && IsNumber(Cols(line, 25, 31)) &&
       IsNumber(Cols(line, 33, 36)))
     SetFind(find, id, id);
 }
@@ -133,37 +158,38 @@ void TLogAnalizingThread::CheckMemberLine(std::string_view line, TIDData& find) 
   const std::string_view onOff = Cols(line, 28, 30);
   if (onOff != "OFF" && onOff != "ON ") return;
   const std::string_view id = Cols(line, 1, 8);
-  if (IsNiftyID(id)) SetFind(find, id, Trim(Cols(line, 11, 26)));
+  if (IsIDRange(id)) SetFind(find, id, Trim(Cols(line, 11, 26)));
 }
 
 void TLogAnalizingThread::CheckGuestLine(std::string_view line, TIDData& find) const {
   if (line.size() != 56) return;
   if (!IsDateYMD(Cols(line, 33, 40)) || !IsTimeHMS(Cols(line, 42, 49))) return;
   const std::string_view id = Cols(line, 1, 8);
-  if (IsNiftyID(id)) SetFind(find, id, Trim(Cols(line, 15, 30)));
+  if (IsIDRange(id)) SetFind(find, id, Trim(Cols(line, 15, 30)));
 }
 
 void TLogAnalizingThread::CheckConferenceLine(std::string_view line, TIDData& find) const {
-  if (line.size() >= 39 && IsDateMD(Cols(line, 17, 21)) && IsTimeHM(Cols(line, 23, 27))) {
+  if (line.size() >= 39 && line[18] == '/' && line[24] == ':' && IsDateMD(Cols(line, 17, 21)) &&
+      IsTimeHM(Cols(line, 23, 27))) {
     const std::string_view id = Cols(line, 8, 15);
-    if (IsNiftyID(id) && IsNumber(Cols(line, 1, 5))) {
+    if (IsIDRange(id) && IsNumber(Cols(line, 1, 5))) {
       SetFind(find, id, id);
       return;
     }
   }
   if (line.size() >= 40 && line[5] == '/') {
     const std::string_view id = Cols(line, 13, 20);
-    if (IsNiftyID(id) && IsNumber(Cols(line, 1, 5)) && IsNumber(Cols(line, 7, 11)))
+    if (IsIDRange(id) && IsNumber(Cols(line, 1, 5)) && IsNumber(Cols(line, 7, 11)))
       SetFind(find, id, Trim(Cols(line, 23, 39)));
   }
 }
 
 void TLogAnalizingThread::CheckSentMailLine(std::string_view line, TIDData& find) const {
-  if (line.size() < 37) return;
+  if (line.size() < 37 || line[2] != '/' || line[10] != '/' || line[16] != ':') return;
   if (!IsDateMD(Cols(line, 1, 5)) || !IsDateMD(Cols(line, 9, 13)) || !IsTimeHM(Cols(line, 15, 19)))
     return;
   const std::string_view id = Cols(line, 23, 30);
-  if (!IsNiftyID(id)) return;
+  if (!IsIDRange(id)) return;
   const std::string_view handle = Trim(Cols(line, 37, 76));
   if (handle == SJ("（非公開）")) {
     SetFind(find, id, id);  // not disclosed: the ID stands for the handle
@@ -175,11 +201,11 @@ void TLogAnalizingThread::CheckSentMailLine(std::string_view line, TIDData& find
 void TLogAnalizingThread::CheckReceivedMailLine(std::string_view line, TIDData& find) const {
   if (line.size() < 37) return;
   std::string_view id, handle;
-  if (IsDateMD(Cols(line, 1, 5)) && IsNiftyID(Cols(line, 9, 16))) {
+  if (line[2] == '/' && IsDateMD(Cols(line, 1, 5)) && IsIDRange(Cols(line, 9, 16))) {
     id = Cols(line, 9, 16);
     handle = Trim(Cols(line, 19, 34));
-  } else if (line.size() == 54 && IsDateYMD(Cols(line, 41, 48)) && IsTimeHM(Cols(line, 50, 54)) &&
-             IsNumber(Cols(line, 1, 4)) && IsNiftyID(Cols(line, 23, 30))) {
+  } else if (line.size() == 54 && line[42] == '/' && IsDateYMD(Cols(line, 41, 48)) && IsTimeHM(Cols(line, 50, 54)) &&
+             IsNumber(Cols(line, 1, 4)) && IsIDRange(Cols(line, 23, 30))) {
     id = Cols(line, 23, 30);
     handle = Trim(Cols(line, 5, 20));
   } else {
@@ -193,7 +219,7 @@ void TLogAnalizingThread::CheckReceivedMailLine(std::string_view line, TIDData& 
 
 bool TLogAnalizingThread::CheckPatioEntry(std::string_view line) {
   std::string candidate;
-  if (Cols(line, 1, 2) == SJ("：") && PrevLine == SJ("ID (改行のみ：自分のパティオ)")) {
+  if (Cols(line, 1, 2) == SJ("：") && (SettlePrevLine(), PrevLine == SJ("ID (改行のみ：自分のパティオ)"))) {
     if (line.size() == 2)
       candidate = MyID;  // only Enter: the user's own PATIO
     else
@@ -267,8 +293,27 @@ bool TLogAnalizingThread::CheckUserIDPrompt(std::string_view line) {
 }
 
 bool TLogAnalizingThread::CheckContext(std::string_view line) {
-  return CheckPatioEntry(line) || CheckCBBand(line) || CheckForumHeader(line) ||
-         CheckRealTimeStart(line) || CheckMenuReset(line) || CheckUserIDPrompt(line);
+  if (line.empty()) return false;
+  // Every context line starts with one of a few bytes; only the recognisers that can match a
+  // line starting so are tried, in their usual order. Most lines skip the chain altogether.
+  switch (static_cast<unsigned char>(line[0])) {
+    case 0x81:  // ： ＞ ＜ －
+      return CheckPatioEntry(line) || CheckCBBand(line) || CheckForumHeader(line) || CheckRealTimeStart(line);
+    case 'P':
+    case 'p':
+      return CheckPatioEntry(line);
+    case '*':
+      return CheckCBBand(line);
+    case 'M':
+    case 'N':
+    case 0x83:  // パ
+    case 0x93:  // 電
+      return CheckMenuReset(line);
+    case ' ':
+      return CheckUserIDPrompt(line);
+    default:
+      return false;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -277,6 +322,12 @@ bool TLogAnalizingThread::CheckContext(std::string_view line) {
 void TLogAnalizingThread::HandleLine(std::string_view line) {
   HandleLineBody(line);
   PrevLine.assign(line);
+}
+
+void TLogAnalizingThread::SettlePrevLine() {
+  if (!prevPending_) return;
+  PrevLine.assign(pendingPrev_);
+  prevPending_ = false;
 }
 
 void TLogAnalizingThread::HandleLineBody(std::string_view line) {
@@ -337,6 +388,7 @@ void TLogAnalizingThread::HandleLineBody(std::string_view line) {
 
 void TLogAnalizingThread::Execute() {
   PrevLine.clear();
+  prevPending_ = false;
   ReadFailed = false;
   ErrorText.clear();
   try {
@@ -350,7 +402,8 @@ void TLogAnalizingThread::Execute() {
       struct stat st {};
       if (::fstat(fd, &st) == 0 && st.st_size > 0) fileSize = static_cast<uint64_t>(st.st_size);
 
-      const auto block = std::make_unique<char[]>(ReadBlockSize);
+      block_ = std::make_unique<char[]>(ReadBlockSize);
+      char* const block = block_.get();
       std::string carry;       // the start of a line that runs over the end of a block
       bool skipLF = false;     // a block ended in CR: a LF starting the next one is its pair
       uint64_t bytesRead = 0;
@@ -361,10 +414,12 @@ void TLogAnalizingThread::Execute() {
       auto line = [&](std::string_view text, bool fromCarry) {
         HandleLineBody(text);
         if (fromCarry) {
+          prevPending_ = false;
           PrevLine.swap(carry);
           carry.clear();
         } else {
-          PrevLine.assign(text);
+          pendingPrev_ = text;
+          prevPending_ = true;
         }
       };
 
@@ -373,7 +428,8 @@ void TLogAnalizingThread::Execute() {
           stopped = true;
           break;
         }
-        const ssize_t n = ReadSome(fd, block.get(), ReadBlockSize);
+        SettlePrevLine();  // the buffer is about to be overwritten
+        const ssize_t n = ReadSome(fd, block, ReadBlockSize);
         if (n < 0) {
           ReadFailed = true;
           ErrorText = std::strerror(errno);
@@ -383,7 +439,7 @@ void TLogAnalizingThread::Execute() {
         if (n == 0) break;
         bytesRead += static_cast<uint64_t>(n);
 
-        const char* p = block.get();
+        const char* p = block;
         const char* end = p + n;
         if (skipLF) {
           if (*p == '\n') ++p;
@@ -394,7 +450,7 @@ void TLogAnalizingThread::Execute() {
           atEnd = true;
         }
         while (p < end) {
-          const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+          const char* cr = FindCR(p, end);
           if (!cr) {
             carry.append(p, static_cast<size_t>(end - p));
             break;
@@ -428,6 +484,8 @@ void TLogAnalizingThread::Execute() {
     ReadFailed = true;
     ErrorText = e.what();
   }
+  SettlePrevLine();
+  block_.reset();
   if (NotifyWindow) NotifyWindow->End(FileName);
   Terminated = true;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -67,7 +68,7 @@ class TLogAnalizingThread {
   void Execute();
 
   // The log is read in blocks of this size; lines are any length regardless.
-  static constexpr size_t ReadBlockSize = size_t{1} << 20;
+  static constexpr size_t ReadBlockSize = size_t{1} << 16;
 
   // The recognisers, public so that tests can try them one line at a time. An ID recogniser
   // fills `find` or leaves its ID empty; a context recogniser reports a match and changes
@@ -103,5 +104,12 @@ class TLogAnalizingThread {
   // itself so that it can swap buffers instead of copying a long line.
   void HandleLineBody(std::string_view line);
 
+  // While Execute runs, the previous line usually still sits in the read buffer; it is copied
+  // into PrevLine only when something reads PrevLine or the buffer is about to be refilled.
+  void SettlePrevLine();
+
   TIDData find_;  // reused for every line so that the hot path does not allocate
+  std::unique_ptr<char[]> block_;  // the read buffer while Execute runs
+  std::string_view pendingPrev_;   // the previous line in block_, not yet copied
+  bool prevPending_ = false;
 };

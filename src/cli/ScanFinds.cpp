@@ -42,8 +42,12 @@ class Output {
 
   void Number(unsigned value) {
     char digits[12];
-    const int n = std::snprintf(digits, sizeof digits, "%u", value);
-    buffer_.append(digits, static_cast<size_t>(n));
+    char* d = digits + sizeof digits;
+    do {
+      *--d = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    buffer_.append(d, static_cast<size_t>(digits + sizeof digits - d));
   }
 
   void MaybeFlush() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
@@ -444,9 +445,9 @@ TEST_F(LogFile, LinesAcrossBlockBoundaries) {
   const std::string a = std::string(block - 1, 'x') + "\r";
   EXPECT_EQ(Scan(a + "\n" + G("AAA00001") + "\r\n"), Ids{"AAA00001"});
 
-  // A find line that straddles the boundary; then a line of three blocks.
+  // A find line that straddles the boundary; then a line of many blocks (and megabytes).
   std::string b(block - 20, 'y');
-  b += "\r\n" + G("AAA00002") + "\r\n" + std::string(3 * block + 5, 'z') + "\r\n" + G("AAA00003");
+  b += "\r\n" + G("AAA00002") + "\r\n" + std::string(std::max<size_t>(3 * block, 5 << 20) + 5, 'z') + "\r\n" + G("AAA00003");
   EXPECT_EQ(Scan(b), (Ids{"AAA00002", "AAA00003"}));
   EXPECT_EQ(sink.lastRead, b.size());
   EXPECT_EQ(sink.lastSize, b.size());
@@ -492,4 +493,24 @@ TEST_F(LogFile, AFailingReceiverDoesNotLoseTheEnd) {
   EXPECT_EQ(sink.finds.size(), 1u);
   EXPECT_TRUE(worker->ReadFailed);
   EXPECT_EQ(worker->ErrorText, "receiver gone");
+}
+
+TEST_F(LogFile, PreviousLineIsKnownAcrossBlocks) {
+  // The PATIO prompt as the last line of one block and the answer first in the next (the next
+  // block full, so nothing of the first is left in the buffer); then prompt and answer in the
+  // middle of a block, and an answer after some other line, which is no PATIO entry.
+  const size_t block = TLogAnalizingThread::ReadBlockSize;
+  const std::string prompt = S("ID (改行のみ：自分のパティオ)") + "\r\n";
+  std::string log = " Enter User-ID  --->QMR00001\r\n";
+  log += std::string(block - log.size() - prompt.size() - 2, 'x') + "\r\n" + prompt;
+  ASSERT_EQ(log.size(), block);
+  log += S("：") + "\r\n" + G("AAA00001") + "\r\n";
+  log += "other\r\n" + S("：PAT00003") + "\r\n" + G("AAA00002") + "\r\n";
+  log += "NIFTY-Serve     TOP\r\n" + prompt + S("：PAT00002") + "\r\n" + G("AAA00003") + "\r\n";
+  log += std::string(block, 'y');
+  Scan(log);
+  ASSERT_EQ(sink.finds.size(), 3u);
+  EXPECT_EQ(sink.finds[0].name, "QMR00001");
+  EXPECT_EQ(sink.finds[1].name, "QMR00001");
+  EXPECT_EQ(sink.finds[2].name, "PAT00002");
 }

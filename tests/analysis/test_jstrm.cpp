@@ -64,3 +64,61 @@ TEST(IsTrailByte, PositionsAndErrors) {
   EXPECT_TRUE(IsTrailByte("\x81\x81\x81\x81" "A", 4));
   EXPECT_FALSE(IsTrailByte("\x81\x81\x81\x81" "A", 5));
 }
+
+TEST(JNormalize, SecondByteOfAPairIsNeverTakenOnItsOwn) {
+  // Trail bytes that would be a kana, a lower-case letter or the start of a full-width space
+  // when read alone must stay inside their character.
+  const std::string kanjiWithKanaTrail = "\x88\xB1";
+  EXPECT_EQ(JNormalize(kanjiWithKanaTrail + "a"), kanjiWithKanaTrail + "A");
+  const std::string pairThenAt = "\x88\x81" "@";
+  EXPECT_EQ(JNormalize(pairThenAt), pairThenAt);
+  const std::string pairThenBacktick = "\x88\x82" "`";
+  EXPECT_EQ(JNormalize(pairThenBacktick), pairThenBacktick);
+  // After a broken pair (lead byte + ASCII) the walk is back in step.
+  EXPECT_EQ(JNormalize(std::string("\x81" "A") + FromUtf8("ｱ")), std::string("\x81" "A") + FromUtf8("ア"));
+}
+
+TEST(JNormalize, MarksAreConsumedOnceAndTheResultCanDouble) {
+  EXPECT_EQ(JNormalize(FromUtf8("ｶﾞﾞ")), FromUtf8("ガﾞ"));
+  EXPECT_EQ(JNormalize(FromUtf8("ﾞｶﾟﾟ")), FromUtf8("ﾞカﾟ"));
+  EXPECT_EQ(JNormalize(FromUtf8("ｶ")), FromUtf8("カ"));  // a kana at the very end
+  // Every byte a kana: the longest possible result.
+  const std::string kana = FromUtf8("ｱ");
+  std::string many, expected;
+  for (int i = 0; i < 4096; ++i) {
+    many += kana;
+    expected += FromUtf8("ア");
+  }
+  EXPECT_EQ(JNormalize(many), expected);
+}
+
+TEST(JTrim, OnlyWholeFullWidthSpacesGo) {
+  // 0x81 0x81 0x40: the 0x40 is an at sign after a complete character, not half a space.
+  const std::string notSpace = "\x81\x81\x40";
+  EXPECT_EQ(JTrim(notSpace), notSpace);
+  EXPECT_EQ(JTrim(FromUtf8("　 \tx　 　 ")), FromUtf8("\tx"));
+  EXPECT_EQ(JTrim("x\r\n"), "x\r\n");
+  std::string inPlace = FromUtf8("　 x 　");
+  JTrimLeft(inPlace);
+  EXPECT_EQ(inPlace, FromUtf8("x 　"));
+  JTrimRight(inPlace);
+  EXPECT_EQ(inPlace, "x");
+}
+
+TEST(PlainHelpers, TrimUpperAndCaseBlindEquality) {
+  EXPECT_EQ(Trim(std::string("\0\x1F a\tb \x20\r\n", 10)), "a\tb");
+  const std::string fullWidth = FromUtf8("　a　");
+  EXPECT_EQ(Trim(fullWidth), fullWidth);  // the plain trim stops at bytes above 0x20
+  EXPECT_EQ(Trim(" \x7F "), "\x7F");
+  EXPECT_EQ(Trim("   "), "");
+
+  // Only ASCII letters change; a trail byte in the a-z range is a byte like any other here.
+  EXPECT_EQ(UpperAscii("abz AZ {`@}"), "ABZ AZ {`@}");
+  EXPECT_EQ(UpperAscii(FromUtf8("ａ")), FromUtf8("ａ"));
+
+  EXPECT_TRUE(SameTextAscii("Band a", "BAND A"));
+  EXPECT_TRUE(SameTextAscii("", ""));
+  EXPECT_FALSE(SameTextAscii("abc", "abcd"));
+  EXPECT_FALSE(SameTextAscii("[", "{"));  // differ by 0x20 but are not letters
+  EXPECT_FALSE(SameTextAscii("@", "`"));
+}
