@@ -41,6 +41,8 @@ class TPickData {
   void Save(const std::string& path);
   // The shutdown save: Save(DataFilePath()) when a path is known, then the group file. Throws
   // Error on failure; afterwards the destructor writes nothing. Does nothing when read-only.
+  // When the last Load could not read an existing data file, that file is left as it was (the
+  // store does not hold its entries) and Close reports it with an Error.
   void Close();
 
   // A read-only store writes nothing by itself: no backups, no folder creation, no save at Close
@@ -148,4 +150,5 @@ class TPickData {
   bool loadStoppedEarly_ = false;
   bool readOnly_ = false;
   bool closed_ = false;
+  bool loadFailed_ = false;
 };
