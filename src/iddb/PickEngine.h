@@ -52,7 +52,8 @@ class TPickData {
 
   // ---- changing entries (an ID that is not stored is ignored, except by RegistID) ----
   // Registers a new ID or updates a stored one. A group that does not exist becomes "E". The
-  // line lists may be null when registering a new ID.
+  // line lists may be null when registering a new ID. An ID that fails the ID test, or holds a
+  // line feed, is refused (the file could not be read back); line feeds in the texts become spaces.
   void RegistID(const std::string& id, const std::string& handle, const std::string& alias,
                 const std::string& memo, const std::string& group, bool autoRegist, bool hasMemo,
                 const std::vector<std::string>* memoLines, bool hasProfile,
