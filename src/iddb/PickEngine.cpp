@@ -168,7 +168,7 @@ bool TPickData::Load(const std::string& path) {
   loadFailed_ = true;
   groups_->Load(dataFolder_);
   loaded_ = quillet::ReadWholeFile(path);
-  entries_.reserve(loaded_.size() / 96 + 16);
+  entries_.reserve(std::min<size_t>(loaded_.size() / 96 + 16, size_t{1} << 20));
 
   const std::string today = TodayText();
   LineSplitter lines(loaded_);
