@@ -4,12 +4,21 @@
 
 #include "cli/Cli.h"
 
+#ifdef QUILLET_HAVE_GUI
+#include "app/Application.h"
+#endif
+
 int main(int argc, char** argv) {
   try {
+    // The headless commands never create an application object: they need no display.
     const int status = quillet::RunCli(argc, argv);
     if (status >= 0) return status;
+#ifdef QUILLET_HAVE_GUI
+    return quillet::RunDesktop(argc, argv);
+#else
     quillet::PrintUsage(stdout);
     return 0;
+#endif
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quillet: %s\n", e.what());
     return 1;

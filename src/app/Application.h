@@ -1,0 +1,18 @@
+#pragma once
+// The desktop program: the application object with the general error report, and its start.
+#include <QApplication>
+
+namespace quillet {
+
+// An error that escapes an event handler ends that handler only: it is shown in the general error
+// report and the program goes on with the next event.
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Sets the application title, creates the main window, runs the event loop until it closes.
+int RunDesktop(int argc, char** argv);
+
+}  // namespace quillet

@@ -1,0 +1,115 @@
+#include "app/Dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace quillet {
+
+void WidgetDialogs::Message(const QString& caption, const QString& text, Icon icon) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  switch (icon) {
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None: break;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+bool WidgetDialogs::Confirm(const QString& caption, const QString& text) {
+  return QMessageBox::question(parent_, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+         QMessageBox::Yes;
+}
+
+QString WidgetDialogs::Input(const QString& caption, const QString& prompt, const QString& initial) {
+  bool ok = false;
+  const QString answer = QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, initial, &ok);
+  return ok ? answer : QString();
+}
+
+QStringList WidgetDialogs::OpenFiles(const QString& caption, const QString& folder, const QString& filter,
+                                     bool multiple) {
+  if (multiple) return QFileDialog::getOpenFileNames(parent_, caption, folder, filter);
+  const QString file = QFileDialog::getOpenFileName(parent_, caption, folder, filter);
+  return file.isEmpty() ? QStringList() : QStringList{file};
+}
+
+QString WidgetDialogs::SaveFile(const QString& caption, const QString& folder, const QString& filter) {
+  return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
+}
+
+int WidgetDialogs::Modal(QDialog& dialog) { return dialog.exec(); }
+
+void ScriptedDialogs::Message(const QString& caption, const QString& text, Icon icon) {
+  shown.push_back({Kind::Message, caption, text, icon});
+}
+
+bool ScriptedDialogs::Confirm(const QString& caption, const QString& text) {
+  shown.push_back({Kind::Confirm, caption, text, Icon::Question});
+  if (confirms.empty()) {
+    ++unanswered;
+    return false;
+  }
+  const bool answer = confirms.front();
+  confirms.pop_front();
+  return answer;
+}
+
+QString ScriptedDialogs::Input(const QString& caption, const QString& prompt, const QString&) {
+  shown.push_back({Kind::Input, caption, prompt, Icon::None});
+  if (inputs.empty()) {
+    ++unanswered;
+    return {};
+  }
+  QString answer = inputs.front();
+  inputs.pop_front();
+  return answer;
+}
+
+QStringList ScriptedDialogs::OpenFiles(const QString& caption, const QString&, const QString&, bool) {
+  shown.push_back({Kind::OpenFiles, caption, {}, Icon::None});
+  if (openFiles.empty()) {
+    ++unanswered;
+    return {};
+  }
+  QStringList answer = openFiles.front();
+  openFiles.pop_front();
+  return answer;
+}
+
+QString ScriptedDialogs::SaveFile(const QString& caption, const QString&, const QString&) {
+  shown.push_back({Kind::SaveFile, caption, {}, Icon::None});
+  if (saveFiles.empty()) {
+    ++unanswered;
+    return {};
+  }
+  QString answer = saveFiles.front();
+  saveFiles.pop_front();
+  return answer;
+}
+
+int ScriptedDialogs::Modal(QDialog& dialog) {
+  shown.push_back({Kind::Modal, dialog.windowTitle(), dialog.windowTitle(), Icon::None});
+  if (modals.empty()) {
+    ++unanswered;
+    return QDialog::Rejected;
+  }
+  auto answer = std::move(modals.front());
+  modals.pop_front();
+  return answer(dialog);
+}
+
+std::vector<ScriptedDialogs::Shown> ScriptedDialogs::Messages() const {
+  std::vector<Shown> messages;
+  for (const Shown& s : shown)
+    if (s.kind == Kind::Message) messages.push_back(s);
+  return messages;
+}
+
+}  // namespace quillet

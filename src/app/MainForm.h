@@ -1,0 +1,227 @@
+#pragma once
+// The main window: the folder tree on the left, the ID list at the top right, the data editor
+// below it and the status bar. It owns the ID store and the tree manager for the life of the
+// program. Its implementation is split by role:
+//   MainFormStartup.cpp  start-up, settings, shutdown, the message interface
+//   MainFormLayout.cpp   controls and their layout, view commands, the tree's selection
+//   MainFormMenus.cpp    menus, their enabling, commands that only open something
+//   MainFormList.cpp     the ID list, the editor and the list's popup commands
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/LogAnalize.h"
+#include "app/Dialogs.h"
+#include "tree/TreeNodes.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QStandardItemModel;
+class QTabWidget;
+class QTreeView;
+class TListGrid;
+class TPickData;
+class TSeparater;
+class TTreeMgr;
+class TTreeModel;
+
+namespace quillet {
+class GuiInterface;
+}
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `dialogs` answers every dialog of the window (not owned; nullptr: the real dialogs).
+  explicit TMainForm(quillet::Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  static constexpr const char* kSettingsKey = "Software\\Qmr\\NewQuillet";
+  static constexpr const char* kZelvoKey = "Software\\Qmr\\Zelvo";
+
+  // --- controls (named for their role) ---
+  QTreeView* TreeView = nullptr;
+  TSeparater* Separater1 = nullptr;
+  QLabel* StatusPanel = nullptr;
+  QFrame* RightPanel = nullptr;
+  QFrame* IDViewPanel = nullptr;
+  QHeaderView* HeaderControl1 = nullptr;
+  TListGrid* IDView = nullptr;
+  TSeparater* Separater2 = nullptr;
+  QScrollArea* EditPanel = nullptr;
+  QWidget* EditContent = nullptr;  // the scroll box's contents
+  QLabel *IDLabel = nullptr, *GroupLabel = nullptr, *HandleLabel = nullptr, *AliasLabel = nullptr,
+         *MemoLabel = nullptr;
+  QLineEdit* IDEdit = nullptr;
+  QComboBox* GroupEdit = nullptr;
+  QLineEdit* HandleEdit = nullptr;
+  QLineEdit* AliasEdit = nullptr;
+  QLineEdit* MemoEdit = nullptr;
+  QCheckBox* AutoRegist = nullptr;
+  QFrame* ButtonPanel = nullptr;
+  QPushButton* IDSearch = nullptr;
+  QPushButton* Modify = nullptr;
+  QPushButton* CloseEdit = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet2 = nullptr;  // 詳細ﾒﾓ
+  QWidget* TabSheet1 = nullptr;  // ﾌﾟﾛﾌｨｰﾙ
+  QPlainTextEdit* Memo2Edit = nullptr;
+  QPlainTextEdit* ProfileEdit = nullptr;
+
+  // --- menus ---
+  QMenu *FileMenu = nullptr, *ViewMenu = nullptr, *FolderMenu = nullptr, *DataMenu = nullptr,
+        *OtherMenu = nullptr;
+  QAction *Import1 = nullptr, *Convert1 = nullptr, *Export1 = nullptr, *Exit1 = nullptr;
+  QAction *ScaleTreeView = nullptr, *ScaleListView = nullptr, *ScaleDataView = nullptr, *ShowDataView = nullptr;
+  QAction *Create2 = nullptr, *Delete3 = nullptr, *Rename2 = nullptr;
+  QAction *New1 = nullptr, *Search2 = nullptr, *AddGroup2 = nullptr, *DeleteGroup2 = nullptr, *Collect2 = nullptr;
+  QAction *Help1 = nullptr, *Version1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;  // the tree's
+  QAction *Create1 = nullptr, *Delete2 = nullptr, *AddGroup1 = nullptr, *DeleteGroup1 = nullptr,
+          *Rename1 = nullptr, *Search1 = nullptr, *Collect1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;  // the list's
+  QMenu* ChangeGroup = nullptr;
+  QMenu* Copy1 = nullptr;
+  QAction *SearchLog1 = nullptr, *Delete1 = nullptr, *Edit1 = nullptr, *AutoRegist1 = nullptr;
+
+  // --- state ---
+  TTreeNode* RegistNode = nullptr;
+  std::vector<std::string> FileQueue;
+  std::string IntegrateName;
+  std::string DataFileName;  // a file-system path
+  bool ClickOnItem = false;
+  int SavedIDHeight = 0;
+  int SavedTreeWidth = 0;
+  TForumData DefaultForumData;
+
+  TPickData& PickData() { return *PickData_; }
+  TTreeNodes& Nodes() { return nodes_; }
+  TTreeModel& TreeModel() { return *treeModel_; }
+  TTreeNode* RootNode() const;
+  TTreeNode* SelectedNode() const;
+  // Selects a node in the tree without the list following (callers refresh it themselves).
+  void SelectNode(TTreeNode* node);
+
+  // --- start-up and shutdown (MainFormStartup.cpp) ---
+  void FormCreate();
+  void FormDestroy();
+  void Exit1Click();
+
+  // --- view commands (MainFormLayout.cpp) ---
+  void ScaleTreeViewClick();
+  void ScaleListViewClick();
+  void ScaleDataViewClick();
+  void ShowDataViewClick();
+  void CloseEditClick();
+  void IDViewDblClick();
+  void Separater1EndDrag(TSeparater* sender, int pos, int cg);
+  void IDViewPanelResize();
+  void EditPanelResize();
+  void HeaderControl1SectionResize();
+  void HeaderControl1SectionClick(int section);
+  void TreeViewMouseDown(const QPoint& pos);
+  void TreeViewClick();
+  void TreeViewSelectionChanged();
+
+  // --- the list and the editor (MainFormList.cpp) ---
+  void RefreshIDView();
+  void IDViewDrawItem(TListGrid* control, int index, const QRect& rect, QPainter& canvas);
+  void IDViewClick();
+  void ShowIDData(const std::string& id);
+  void IDEditChange();
+  void GroupEditChange();
+  void IDSearchClick();
+  void ModifyClick();
+  void New1Click();
+  void PopupMenu1Popup();
+  void MenuClick(QAction* sender);
+  void ChangeIDGroup(const std::string& id, char letter, int row);
+  void RemoveIDFromFolder(const std::string& id, int row);
+  void SetIDAutoRegist(const std::string& id, bool on);
+  void RebuildGroupMenus();
+  std::string GroupCaption(char letter) const;
+
+  // --- menus (MainFormMenus.cpp) ---
+  void SetFolderCommandEnabling();
+  void Version1Click();
+  // Commands of the next building step: present, with their captions and enabling.
+  void Import1Click() {}
+  void Convert1Click() {}
+  void Create1Click() {}
+  void Delete2Click() {}
+  void Rename1Click() {}
+  void AddGroup1Click() {}
+  void DeleteGroup1Click() {}
+  void Collect1Click() {}
+  void Search1Click() {}
+
+  // The general error report: an error that escaped a command, in a box with the error icon.
+  void ReportError(const std::exception& error);
+  quillet::Dialogs& Dialogs() { return *dialogs_; }
+  // Marks shown by the list for a registered ID: the offsets and colours of the dots.
+  struct Mark {
+    int offset;
+    QColor colour;
+  };
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();    // MainFormLayout.cpp
+  void BuildEditor();      // MainFormLayout.cpp
+  void BuildMenus();       // MainFormMenus.cpp
+  void ReadSettings();     // MainFormStartup.cpp
+  void WriteSettings();    // MainFormStartup.cpp
+  void OpenDataFile();     // MainFormStartup.cpp
+  void ApplyScale(QAction* command);
+  void SetListPaneHeight(int height);
+  void SetTreeWidth(int width);
+  TTreeNode* AddChildNode(TTreeNode* parent, const std::string& text);
+  uint8_t NodeType(const TTreeNode* node) const;
+  // Runs a command; an error that escapes it goes to the general error report.
+  template <typename F>
+  void Run(F&& command);
+  template <typename F>
+  auto Guarded(F command) {
+    return [this, command](auto&&...) { Run(command); };
+  }
+  // Text from an edit in Shift-JIS; false (and a message naming the field) when it has no form.
+  bool FieldText(const QString& text, const QString& field, std::string& out);
+  std::vector<std::string> FieldLines(const QString& text, const QString& field, bool& ok);
+
+  std::unique_ptr<quillet::Dialogs> ownDialogs_;
+  quillet::Dialogs* dialogs_;
+  std::unique_ptr<quillet::GuiInterface> ui_;
+  TTreeNodes nodes_;
+  TTreeModel* treeModel_ = nullptr;
+  std::unique_ptr<TPickData> PickData_;
+  std::unique_ptr<TTreeMgr> TreeMgr_;
+  QStandardItemModel* headerModel_ = nullptr;
+  bool section0Clickable_ = true;
+  bool treeEditable_ = false;
+  bool followSelection_ = true;     // off while the window selects a node itself
+  bool refreshedSincePress_ = false;
+  bool destroyed_ = false;
+};
+
+template <typename F>
+void TMainForm::Run(F&& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
+}

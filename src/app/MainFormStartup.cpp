@@ -1,0 +1,200 @@
+// Start-up, settings and shutdown of the main window.
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "app/GuiInterface.h"
+#include "app/MainForm.h"
+#include "app/TreeModel.h"
+#include "common/Cp932.h"
+#include "controls/GeneralRegistry.h"
+#include "controls/widgets/AlignLayout.h"
+#include "controls/widgets/ListGridWidget.h"
+#include "iddb/DataFolder.h"
+#include "iddb/PickEngine.h"
+#if __has_include("tree/MakeTree.h")
+#include "tree/MakeTree.h"
+#define QUILLET_HAVE_TREE_MANAGER 1
+#endif
+
+namespace {
+
+constexpr const char* kView = "View";
+
+}  // namespace
+
+TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(parent) {
+  if (!dialogs) {
+    ownDialogs_ = std::make_unique<quillet::WidgetDialogs>(this);
+    dialogs = ownDialogs_.get();
+  }
+  dialogs_ = dialogs;
+  ui_ = std::make_unique<quillet::GuiInterface>(*dialogs_);
+  quillet::SetUserInterface(ui_.get());
+  BuildControls();
+  BuildMenus();
+  Run([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+  if (!destroyed_) FormDestroy();
+  // The tree view and its model go before the nodes they show.
+  delete TreeView;
+  TreeView = nullptr;
+  delete treeModel_;
+  treeModel_ = nullptr;
+  if (quillet::SetUserInterface(nullptr) != ui_.get()) quillet::SetUserInterface(nullptr);
+}
+
+TTreeNode* TMainForm::RootNode() const { return nodes_.GetFirstNode(); }
+
+#ifdef QUILLET_HAVE_TREE_MANAGER
+TTreeNode* TMainForm::AddChildNode(TTreeNode* parent, const std::string& text) {
+  return TreeMgr_->FindOrAddChild(parent, text);
+}
+#else
+// Until the tree manager is part of the build: the first child with exactly that text, else a new
+// child with an empty ID set, as the manager does it.
+class TTreeMgr {};
+TTreeNode* TMainForm::AddChildNode(TTreeNode* parent, const std::string& text) {
+  for (int i = 0; i < parent->Count(); ++i)
+    if (parent->Item(i)->Text() == text) return parent->Item(i);
+  TTreeNode* child = nodes_.AddChild(parent, text);
+  child->SetIDSet(std::make_unique<TStringListWithHash>());
+  return child;
+}
+#endif
+
+// The window's design places "NIFTY SERVE" in the tree; FormCreate builds the rest.
+void TMainForm::FormCreate() {
+  // 1-3: the import queue, the store, the tree manager reporting ended scans to the window.
+  FileQueue.clear();
+  PickData_ = std::make_unique<TPickData>();
+#ifdef QUILLET_HAVE_TREE_MANAGER
+  TreeMgr_ = std::make_unique<TTreeMgr>(nodes_, PickData_.get());
+  TreeMgr_->OnFileEnd = [this](TTreeMgr*, const std::string&) {};
+#else
+  TreeMgr_ = std::make_unique<TTreeMgr>();
+#endif
+  // 4-5: the root's own ID set and the first import's starting context.
+  RootNode()->SetIDSet(std::make_unique<TStringListWithHash>());
+  DefaultForumData = TForumData{};
+  // 6-9: window, panes, list order and header.
+  ReadSettings();
+  // 10-12: the data file.
+  OpenDataFile();
+  // 13: "登録ID".
+  RegistNode = AddChildNode(RootNode(), SJ("登録ID"));
+  RegistNode->SetImages(12, 13);
+#ifdef QUILLET_HAVE_TREE_MANAGER
+  TreeMgr_->RegisteredIDNode = RegistNode;
+#endif
+  // 14-15: group menus and one node per group, in letter order.
+  RebuildGroupMenus();
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (!PickData_->GroupMgr().IsGroup(std::string(1, letter))) continue;
+    TTreeNode* group = AddChildNode(RegistNode, GroupCaption(letter));
+    group->SetImages(2, 3);
+    group->SetGroupCode(letter);
+  }
+  // 16: everything open, "登録ID" selected and listed.
+  TreeView->expandAll();
+  SelectNode(RegistNode);
+  RefreshIDView();
+}
+
+void TMainForm::ReadSettings() {
+  const int left = RegReadInteger(kSettingsKey, kView, "Left", 218);
+  move(left, y());
+  const int top = RegReadInteger(kSettingsKey, kView, "Top", 123);
+  move(x(), top);
+  const int width = RegReadInteger(kSettingsKey, kView, "Width", 711);
+  resize(width, height());
+  const int height = RegReadInteger(kSettingsKey, kView, "Height", 519);
+  resize(this->width(), height);
+  IDView->SetSortColumn(RegReadInteger(kSettingsKey, kView, "SortColumn", 0));
+  IDView->SetSortDir(RegReadInteger(kSettingsKey, kView, "SortDir", 1));
+  SetTreeWidth(RegReadInteger(kSettingsKey, kView, "TreeWidth", 121));
+  SetListPaneHeight(RegReadInteger(kSettingsKey, kView, "IDHeight", 113));
+  for (int column = 0; column < IDView->ColCount() - 1; ++column) {
+    const int width = RegReadInteger(kSettingsKey, kView, "IDViewColWidth" + std::to_string(column), 50);
+    HeaderControl1->resizeSection(column, width);
+  }
+  HeaderControl1SectionResize();
+  section0Clickable_ = false;  // the marks column never sorts
+}
+
+// The data file lives in the sibling product's folder; without one, in the per-user data folder,
+// and the user is told once that the file will be made there.
+void TMainForm::OpenDataFile() {
+  const std::string registered = RegReadString(kZelvoKey, "Directory", "OnExecuting", "");
+  std::string folder = registered.empty() ? std::string() : quillet::ToUtf8(registered);
+  if (folder.empty() && quillet::DefaultDataFolder() != quillet::UserDataFolder())
+    folder = quillet::DefaultDataFolder();  // set, but with no Shift-JIS spelling
+  bool announce = false;
+  if (!folder.empty()) {
+    DataFileName = quillet::DataFileIn(folder);
+  } else {
+    folder = quillet::UserDataFolder();
+    QDir().mkpath(QString::fromStdString(folder));
+    DataFileName = quillet::DataFileIn(folder);
+    announce = !QFileInfo::exists(QString::fromStdString(DataFileName));
+  }
+  try {
+    PickData_->Load(DataFileName);
+  } catch (const std::exception& error) {
+    // What was read may be a fraction of the file: never write it back over the user's data.
+    PickData_->SetReadOnly(true);
+    PickData_->GroupMgr().SetReadOnly(true);
+    ReportError(error);
+  }
+  if (announce)
+    dialogs_->Message(quillet::ApplicationTitle(),
+                      QStringLiteral("ぜるぼがインストールされていません\n\n\"") +
+                          QString::fromStdString(DataFileName) + QStringLiteral("\"というファイルを作成します"),
+                      quillet::Dialogs::Icon::None);
+}
+
+void TMainForm::WriteSettings() {
+  RegWriteInteger(kSettingsKey, kView, "Left", x());
+  RegWriteInteger(kSettingsKey, kView, "Top", y());
+  RegWriteInteger(kSettingsKey, kView, "Width", width());
+  RegWriteInteger(kSettingsKey, kView, "Height", height());
+  RegWriteInteger(kSettingsKey, kView, "TreeWidth", TreeView->width());
+  RegWriteInteger(kSettingsKey, kView, "IDHeight", IDViewPanel->height());
+  RegWriteInteger(kSettingsKey, kView, "SortColumn", IDView->SortColumn());
+  RegWriteInteger(kSettingsKey, kView, "SortDir", IDView->SortDir());
+  for (int column = 0; column < IDView->ColCount() - 1; ++column)
+    RegWriteInteger(kSettingsKey, kView, "IDViewColWidth" + std::to_string(column),
+                    HeaderControl1->sectionSize(column));
+}
+
+void TMainForm::FormDestroy() {
+  destroyed_ = true;
+  followSelection_ = false;
+  // No window events run from here on: the window is going away.
+  ui_->processEvents = false;
+  // The tree manager goes first and takes the whole tree with it.
+  TreeMgr_.reset();
+#ifndef QUILLET_HAVE_TREE_MANAGER
+  nodes_.Clear();
+#endif
+  FileQueue.clear();
+  Run([this] { WriteSettings(); });
+  // The store saves the data file and the group file; a failure is reported, not swallowed.
+  if (PickData_) {
+    Run([this] { PickData_->Close(); });
+    PickData_.reset();
+  }
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) { event->accept(); }
+
+void TMainForm::ReportError(const std::exception& error) {
+  dialogs_->Message(quillet::ApplicationTitle(), quillet::ErrorReportText(error.what()),
+                    quillet::Dialogs::Icon::Error);
+}
