@@ -487,8 +487,8 @@ class Screens:
 def build_pool(rng, target_bytes):
     """Screens (bytes, expected finds bytes, lines, finds by category) up to about target_bytes."""
     screens = Screens(Pool(rng))
-    makers = [(screens.forum_visit, 34), (screens.realtime, 7), (screens.cb, 6),
-              (screens.patio, 12), (screens.mail, 14), (screens.news, 16), (screens.top_menu, 8)]
+    makers = [(screens.forum_visit, 34), (screens.realtime, 7), (screens.cb, 6), (screens.patio, 12),
+              (screens.mail, 14), (screens.news, 16), (screens.top_menu, 8), (screens.login, 2)]
     weights = [w for _, w in makers]
     pool = []
     total = 0

@@ -319,7 +319,7 @@ void TMainForm::IDViewPanelResize() {
 
 void TMainForm::EditPanelResize() {
   const int wider = std::max(0, EditPanel->width() - 380);
-  const int taller = EditPanel->height() - 280;
+  const int taller = std::max(0, EditPanel->height() - 280);
   PageControl1->resize(360 + wider, 137 + taller);
   // The scroll box's contents reach to the page control's corner; the button bar spans them.
   const QRect pages = PageControl1->geometry();

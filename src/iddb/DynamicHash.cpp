@@ -20,6 +20,8 @@ constexpr size_t kListLimit = 64;
 // lists for their sake. Ordinary IDs never come near: a million need four levels.
 constexpr int32_t kDeepestLevel = 32;
 
+constexpr uint32_t kLongestShapeLength = 0xFFFFFF;
+
 bool SameBytesInAnyOrder(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   std::string x(a), y(b);
@@ -30,27 +32,36 @@ bool SameBytesInAnyOrder(std::string_view a, std::string_view b) {
 
 constexpr unsigned char UpperByte(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 0x20 : c; }
 
-// The first eight bytes of a key with single-byte letters upper-cased (double-byte characters
-// kept as they are), packed into one word. List search compares these words first, so it
-// touches a stored key only when the words agree.
-uint64_t FoldedPrefix(std::string_view key) {
+struct Folded {
+  uint64_t word;   // the first eight bytes, single-byte letters upper-cased, zero-padded
+  uint32_t shape;  // length << 8 | bit i set where byte i was a small letter
+};
+
+// What list search compares: a key with its single-byte letters made capital (double-byte
+// characters kept as they are), the first eight bytes packed into one word.
+Folded Fold(std::string_view key) {
   const auto* p = reinterpret_cast<const unsigned char*>(key.data());
   const size_t n = key.size();
+  const uint32_t length = static_cast<uint32_t>(std::min<size_t>(n, kLongestShapeLength));
   uint64_t word = 0;
   if (n >= 8) {
     std::memcpy(&word, p, 8);
     constexpr uint64_t kHigh = 0x8080808080808080ULL;
     constexpr uint64_t kOnes = 0x0101010101010101ULL;
     if ((word & kHigh) == 0) {
-      // Only single-byte characters: mark the bytes in 'a'..'z' in their high bit and clear
-      // 0x20 in those. No byte is above 0x7F, so the additions never carry into a neighbour.
+      // Only single-byte characters: mark the bytes in 'a'..'z' in their high bit. No byte
+      // is above 0x7F, so the additions never carry into a neighbour.
       const uint64_t atLeastA = (word + kOnes * (0x80 - 'a')) & kHigh;
       const uint64_t aboveZ = (word + kOnes * (0x80 - 'z' - 1)) & kHigh;
-      return word ^ ((atLeastA & ~aboveZ) >> 2);
+      const uint64_t small = atLeastA & ~aboveZ;
+      // Gathers the eight marks into bits 0..7 (bit i for byte i).
+      const uint32_t bits = static_cast<uint32_t>(((small >> 7) * 0x0102040810204080ULL) >> 56);
+      return {word ^ (small >> 2), length << 8 | bits};
     }
     word = 0;
   }
   unsigned char out[8] = {};
+  uint32_t bits = 0;
   const size_t limit = n < 8 ? n : 8;
   for (size_t i = 0; i < limit;) {
     if (IsLeadByte(p[i])) {
@@ -59,11 +70,22 @@ uint64_t FoldedPrefix(std::string_view key) {
       i += 2;
     } else {
       out[i] = UpperByte(p[i]);
+      if (out[i] != p[i]) bits |= 1u << i;
       ++i;
     }
   }
   std::memcpy(&word, out, 8);
-  return word;
+  return {word, length << 8 | bits};
+}
+
+// A key of up to eight bytes back from its folded form.
+std::string Unfold(uint64_t word, uint32_t shape) {
+  const size_t n = shape >> 8;
+  unsigned char bytes[8];
+  std::memcpy(bytes, &word, 8);
+  std::string key(n, '\0');
+  for (size_t i = 0; i < n; ++i) key[i] = static_cast<char>(shape & (1u << i) ? bytes[i] | 0x20 : bytes[i]);
+  return key;
 }
 
 // Key equality of the list mode: single-byte letters without regard to case, double-byte
@@ -86,13 +108,28 @@ bool SameKey(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Equality of two texts of the same length of at most 16 bytes, without a library call.
+bool SameShortBytes(const char* a, const char* b, size_t n) {
+  if (n >= 8) {
+    uint64_t a1, b1, a2, b2;
+    std::memcpy(&a1, a, 8);
+    std::memcpy(&b1, b, 8);
+    std::memcpy(&a2, a + n - 8, 8);
+    std::memcpy(&b2, b + n - 8, 8);
+    return a1 == b1 && a2 == b2;
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 TStaticHashTable::TStaticHashTable() = default;
 TStaticHashTable::~TStaticHashTable() = default;
 
 TDynamicHash::TDynamicHash(int32_t level)
-    : level_(level), levelFactor_(static_cast<uint32_t>(((level % 253) + 253) % 253)) {}
+    : levelFactor_(static_cast<uint32_t>(((level % 253) + 253) % 253)), level_(level) {}
 
 TDynamicHash::~TDynamicHash() = default;
 
@@ -105,20 +142,29 @@ int32_t TDynamicHash::HashOf(std::string_view key) const {
   const uint64_t l = levelFactor_;
   uint64_t h = 1;
   size_t i = 0;
-  for (; i + 4 <= n; i += 4) h = (h * (p[i] + l) * (p[i + 1] + l) * (p[i + 2] + l) * (p[i + 3] + l)) % 253;
+  for (; i + 4 <= n; i += 4) {
+    // Paired so that the multiplications of one group do not wait for each other.
+    const uint64_t group = ((p[i] + l) * (p[i + 1] + l)) * ((p[i + 2] + l) * (p[i + 3] + l));
+    h = (h * group) % 253;
+  }
   for (; i < n; ++i) h = (h * (p[i] + l)) % 253;
   return static_cast<int32_t>(h);
 }
 
+std::string TDynamicHash::KeyAt(size_t index) const {
+  if (keys_) return (*keys_)[index];
+  return Unfold(slots_[index].folded, slots_[index].shape);
+}
+
 int32_t TDynamicHash::ListIndexOf(std::string_view key) const {
-  const uint64_t folded = FoldedPrefix(key);
-  const size_t n = folded_.size();
-  const uint64_t* words = folded_.data();
+  const Folded f = Fold(key);
+  const uint32_t length = f.shape >> 8;
+  const Slot* slots = slots_.data();
+  const size_t n = slots_.size();
   for (size_t i = 0; i < n; ++i) {
-    if (words[i] != folded) continue;
-    const std::string& stored = list_[i].first;
+    if (slots[i].folded != f.word || (slots[i].shape >> 8) != length) continue;
     // Equal words settle keys of up to eight bytes; longer ones need the whole comparison.
-    if (stored.size() == key.size() && (key.size() <= 8 || SameKey(stored, key))) return static_cast<int32_t>(i);
+    if (length <= 8 || SameKey((*keys_)[i], key)) return static_cast<int32_t>(i);
   }
   return -1;
 }
@@ -127,14 +173,13 @@ void TDynamicHash::Put(std::string_view key, int32_t value) {
   // Only the table a user holds tests its keys; sub-tables receive keys that passed already.
   if (level_ == 0 && !IsNiftyID(key)) return;
   PutKey(key, value);
-  lastKey_.assign(key);
-  lastValue_ = value;
+  RememberKey(key, value);
 }
 
 void TDynamicHash::PutKey(std::string_view key, int32_t value) {
   TDynamicHash* table = this;
   // Walk down the bucket levels; only the list at the bottom holds keys.
-  while (table->mode_ == 1) {
+  while (table->table_) {
     const int32_t b = table->HashOf(key);
     TStaticHashTable& buckets = *table->table_;
     if (buckets.BucketKeys[b].empty()) {
@@ -150,60 +195,63 @@ void TDynamicHash::PutKey(std::string_view key, int32_t value) {
   }
   const int32_t index = table->ListIndexOf(key);
   if (index >= 0) {
-    table->list_[index].second = value;
+    table->slots_[index].value = value;
     return;
   }
-  table->list_.emplace_back(std::string(key), value);
-  table->folded_.push_back(FoldedPrefix(key));
-  if (table->list_.size() > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
+  const Folded f = Fold(key);
+  if (key.size() > 8 && !table->keys_) {
+    // The first long key: from now on every key is kept as given as well.
+    auto keys = std::make_unique<std::vector<std::string>>();
+    for (size_t i = 0; i < table->slots_.size(); ++i) keys->push_back(table->KeyAt(i));
+    table->keys_ = std::move(keys);
+  }
+  table->slots_.push_back({f.word, value, f.shape});
+  if (table->keys_) table->keys_->emplace_back(key);
+  if (table->slots_.size() > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
 }
 
 bool TDynamicHash::SplitWouldSeparate() const {
   if (level_ >= kDeepestLevel) return false;
   // A list grows beyond the limit only while all its keys are permutations of one another,
   // so beyond the first check only the newest key needs a look.
-  const std::string& first = list_.front().first;
-  const size_t from = list_.size() == kListLimit + 1 ? 1 : list_.size() - 1;
-  for (size_t i = from; i < list_.size(); ++i)
-    if (!SameBytesInAnyOrder(first, list_[i].first)) return true;
+  const std::string first = KeyAt(0);
+  const size_t n = slots_.size();
+  for (size_t i = n == kListLimit + 1 ? 1 : n - 1; i < n; ++i)
+    if (!SameBytesInAnyOrder(first, KeyAt(i))) return true;
   return false;
 }
 
 int32_t TDynamicHash::Find(std::string_view key) {
-  if (!key.empty() && key == lastKey_) return lastValue_;
+  if (!key.empty() && IsLastKey(key)) return last_->value;
   const int32_t value = FindKey(key);
-  lastKey_.assign(key);
-  lastValue_ = value;
+  RememberKey(key, value);
   return value;
 }
 
 int32_t TDynamicHash::FindKey(std::string_view key) const {
   const TDynamicHash* table = this;
-  while (table->mode_ == 1) {
+  while (table->table_) {
     const TDynamicHash* sub = table->table_->SubTables[table->HashOf(key)].get();
     if (!sub) return -1;
     table = sub;
   }
   const int32_t index = table->ListIndexOf(key);
-  return index < 0 ? -1 : table->list_[index].second;
+  return index < 0 ? -1 : table->slots_[index].value;
 }
 
 void TDynamicHash::Remove(std::string_view key) {
   if (level_ == 0 && !IsNiftyID(key)) return;
   // A list removes a key that differs from the given one in letter case, so the remembered
   // key is forgotten under the same comparison; forgetting too often costs only a search.
-  if (RemoveKey(key) && SameKey(key, lastKey_)) {
-    lastKey_.clear();
-    lastValue_ = -1;
-  }
+  if (RemoveKey(key) && SameKey(key, LastKey())) ForgetKey();
 }
 
 bool TDynamicHash::RemoveKey(std::string_view key) {
-  if (mode_ == 0) {
+  if (!table_) {
     const int32_t index = ListIndexOf(key);
     if (index < 0) return false;
-    list_.erase(list_.begin() + index);
-    folded_.erase(folded_.begin() + index);
+    slots_.erase(slots_.begin() + index);
+    if (keys_) keys_->erase(keys_->begin() + index);
     return true;
   }
   const int32_t b = HashOf(key);
@@ -221,24 +269,62 @@ bool TDynamicHash::RemoveKey(std::string_view key) {
 
 void TDynamicHash::Clear() {
   table_.reset();
-  list_.clear();
-  folded_.clear();
-  mode_ = 0;
-  lastKey_.clear();
-  lastValue_ = -1;
+  slots_.clear();
+  keys_.reset();
+  ForgetKey();
 }
 
 int32_t TDynamicHash::Count() const {
-  return mode_ == 0 ? static_cast<int32_t>(list_.size()) : table_->OccupiedCount;
+  return table_ ? table_->OccupiedCount : static_cast<int32_t>(slots_.size());
 }
 
 void TDynamicHash::ChangeStructure() {
   TTrace::Instance().Printf("ChangeStructure(%d)", level_);
-  table_ = std::make_unique<TStaticHashTable>();
-  mode_ = 1;
+  std::vector<std::pair<std::string, int32_t>> entries;
+  entries.reserve(slots_.size());
+  for (size_t i = 0; i < slots_.size(); ++i) entries.emplace_back(KeyAt(i), slots_[i].value);
   // Release the list's memory, not only its entries: a table stays in bucket mode for good.
-  std::vector<std::pair<std::string, int32_t>> keys = std::move(list_);
-  list_ = {};
-  folded_ = {};
-  for (const auto& [key, value] : keys) PutKey(key, value);
+  slots_ = {};
+  keys_.reset();
+  table_ = std::make_unique<TStaticHashTable>();
+  for (const auto& [key, value] : entries) PutKey(key, value);
+}
+
+bool TDynamicHash::IsLastKey(std::string_view key) const {
+  if (!last_ || key.size() != last_->length) return false;
+  if (key.size() > sizeof last_->shortKey) return key == last_->longKey;
+  return SameShortBytes(key.data(), last_->shortKey, key.size());
+}
+
+void TDynamicHash::RememberKey(std::string_view key, int32_t value) {
+  if (!last_) last_ = std::make_unique<Remembered>();
+  Remembered& r = *last_;
+  r.value = value;
+  r.length = static_cast<uint32_t>(key.size());
+  if (key.size() > sizeof r.shortKey) {
+    r.longKey.assign(key);
+    return;
+  }
+  const char* k = key.data();
+  const size_t n = key.size();
+  if (n >= 8) {
+    // Two overlapping words cover 8..16 bytes.
+    std::memcpy(r.shortKey, k, 8);
+    std::memcpy(r.shortKey + n - 8, k + n - 8, 8);
+  } else {
+    for (size_t i = 0; i < n; ++i) r.shortKey[i] = k[i];
+  }
+}
+
+void TDynamicHash::ForgetKey() {
+  if (!last_) return;
+  last_->length = 0;
+  last_->value = -1;
+  last_->longKey.clear();
+}
+
+std::string_view TDynamicHash::LastKey() const {
+  if (!last_) return {};
+  if (last_->length > sizeof last_->shortKey) return last_->longKey;
+  return std::string_view(last_->shortKey, last_->length);
 }

@@ -36,7 +36,7 @@ class TDynamicHash {
   int32_t Count() const;
   int32_t HashOf(std::string_view key) const;
 
-  bool IsBucketMode() const { return mode_ == 1; }
+  bool IsBucketMode() const { return table_ != nullptr; }
   int32_t Level() const { return level_; }
 
  private:
@@ -48,13 +48,38 @@ class TDynamicHash {
   int32_t FindKey(std::string_view key) const;
   int32_t ListIndexOf(std::string_view key) const;
   bool SplitWouldSeparate() const;
+  std::string KeyAt(size_t index) const;  // a list key as it was given
 
+  bool IsLastKey(std::string_view key) const;
+  void RememberKey(std::string_view key, int32_t value);
+  void ForgetKey();
+  std::string_view LastKey() const;
+
+  // List mode keeps one 16-byte slot per key, in insertion order. A key of up to eight bytes
+  // (every ID) lives entirely in its slot: the bytes with small letters made capital, which is
+  // what the search compares, and a bit per byte to restore the small letters.
+  struct Slot {
+    uint64_t folded;  // the first eight bytes, single-byte letters upper-cased, zero-padded
+    int32_t value;
+    uint32_t shape;  // length (at most 2^24 - 1) << 8 | the small-letter bits
+  };
+  // The remembered key and value; every Find reads and writes them, so a key of up to 16
+  // bytes is kept in place rather than in a string. Made by the first Put or Find.
+  struct Remembered {
+    char shortKey[16] = {};
+    uint32_t length = 0;
+    int32_t value = -1;
+    std::string longKey;
+  };
+
+  // Bucket mode is the presence of the bucket table. A sub-table is one 56-byte object plus
+  // its slots: the tables a million keys need are mostly small ones.
   std::unique_ptr<TStaticHashTable> table_;
-  std::vector<std::pair<std::string, int32_t>> list_;
-  std::vector<uint64_t> folded_;  // per list entry: its first eight bytes, letters upper-cased
-  uint8_t mode_ = 0;
-  int32_t level_ = 0;
+  std::vector<Slot> slots_;
   uint32_t levelFactor_ = 0;  // level mod 253, as it enters the bucket number
-  std::string lastKey_;
-  int32_t lastValue_ = -1;
+  int32_t level_ = 0;
+  // The keys as given, parallel to the slots, only once a key longer than eight bytes is in
+  // the list (keys with spaces around them or double-byte characters).
+  std::unique_ptr<std::vector<std::string>> keys_;
+  std::unique_ptr<Remembered> last_;
 };

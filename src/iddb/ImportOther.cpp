@@ -224,23 +224,27 @@ int ImportOtherFile(TPickData& store, const std::string& path, const std::string
   int used = 0;
   ReadImportRecords(extension, reader, group, [&](const TImportRecord& r) {
     ++used;
-    if (!store.Select(r.ID)) {
-      store.RegistID(r.ID, r.Handle, r.Alias, r.Memo, r.Group, r.AutoRegist, r.HasMemo, nullptr,
-                     r.HasProfile, nullptr);
-      if (r.HasRegistDate) store.SetRegistDate(r.ID, r.RegistYear, r.RegistMonth, r.RegistDay);
-      if (r.HasUpdateDate) store.SetUpdateDate(r.ID, r.UpdateYear, r.UpdateMonth, r.UpdateDay);
-    }
-    if (!folder) return;
-    const int index = folder->IndexOf(r.ID);
-    if (index < 0) {
-      auto record = std::make_unique<TminiIDDataSet>(r.ID);
-      record->AddHandle(r.Handle);
-      folder->AddObject(r.ID, std::move(record));
-    } else if (TminiIDDataSet* existing = folder->Objects(index)) {
-      existing->AddHandle(r.Handle);
-    }
+    ImportRecord(store, r, folder);
   });
   return used;
+}
+
+void ImportRecord(TPickData& store, const TImportRecord& r, TStringListWithHash* folder) {
+  if (!store.Select(r.ID)) {
+    store.RegistID(r.ID, r.Handle, r.Alias, r.Memo, r.Group, r.AutoRegist, r.HasMemo, nullptr,
+                   r.HasProfile, nullptr);
+    if (r.HasRegistDate) store.SetRegistDate(r.ID, r.RegistYear, r.RegistMonth, r.RegistDay);
+    if (r.HasUpdateDate) store.SetUpdateDate(r.ID, r.UpdateYear, r.UpdateMonth, r.UpdateDay);
+  }
+  if (!folder) return;
+  const int index = folder->IndexOf(r.ID);
+  if (index < 0) {
+    auto record = std::make_unique<TminiIDDataSet>(r.ID);
+    record->AddHandle(r.Handle);
+    folder->AddObject(r.ID, std::move(record));
+  } else if (TminiIDDataSet* existing = folder->Objects(index)) {
+    existing->AddHandle(r.Handle);
+  }
 }
 
 std::string ImportGroupFromAnswer(std::string_view answer) {

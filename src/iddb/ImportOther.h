@@ -55,6 +55,10 @@ TImportLayout ReadImportRecords(std::string_view extension, quillet::LineReader&
 int ImportOtherFile(TPickData& store, const std::string& path, const std::string& group,
                     TStringListWithHash* folder);
 
+// What one record does: registers the ID when the store does not know it (with the record's
+// dates where it has them), and files it into `folder` when there is one.
+void ImportRecord(TPickData& store, const TImportRecord& record, TStringListWithHash* folder);
+
 // The answer to the group prompt made into a group text: normalised, trimmed, first character.
 // Empty when nothing is left (the import then does not run).
 std::string ImportGroupFromAnswer(std::string_view answer);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "analysis/Check.h"
@@ -97,17 +98,54 @@ void TPickData::Close() {
 
 // ---- the data file ----
 
+TPickData::Slice TPickData::Own(std::string text) {
+  owned_.push_back(std::move(text));
+  std::string& stored = owned_.back();
+  return Slice{stored.data(), stored.size()};
+}
+
+void TPickData::Replace(Slice& slice, std::string text) {
+  if (text.size() == slice.size)
+    std::copy(text.begin(), text.end(), slice.data);
+  else
+    slice = Own(std::move(text));
+}
+
 void TPickData::ResetForLoad() {
   hash_->Clear();
-  ids_.clear();
-  handleLines_.clear();
-  memos_.clear();
-  attributes_.clear();
-  snapshots_.clear();
+  entries_.clear();
+  owned_.clear();
+  loaded_.clear();
   unreadRemainder_.clear();
   loadStoppedEarly_ = false;
   cursor_ = 0;
 }
+
+namespace {
+
+// Splits the loaded bytes into lines in place: a line ends at LF, a CR before the LF is not
+// part of it.
+class LineSplitter {
+ public:
+  explicit LineSplitter(std::string& bytes) : data_(bytes.data()), size_(bytes.size()) {}
+  size_t Offset() const { return pos_; }
+  bool Next(char*& line, size_t& length) {
+    if (pos_ >= size_) return false;
+    line = data_ + pos_;
+    const void* lf = std::memchr(line, '\n', size_ - pos_);
+    length = lf ? static_cast<size_t>(static_cast<char*>(const_cast<void*>(lf)) - line) : size_ - pos_;
+    pos_ += length + (lf ? 1 : 0);
+    if (lf && length > 0 && line[length - 1] == '\r') --length;
+    return true;
+  }
+
+ private:
+  char* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
 
 bool TPickData::Load(const std::string& path) {
   dataFilePath_ = path;
@@ -123,24 +161,25 @@ bool TPickData::Load(const std::string& path) {
 
   ResetForLoad();
   groups_->Load(dataFolder_);
+  loaded_ = quillet::ReadWholeFile(path);
+  entries_.reserve(loaded_.size() / 96 + 16);
 
-  quillet::LineReader reader(path);
   const std::string today = TodayText();
-  std::string id, handleLine, memo, attribute;
+  LineSplitter lines(loaded_);
   int lineCount = 0;
-  uint64_t recordStart = 0;
+  size_t recordStart = 0;
   std::string failure;
   for (;;) {
-    recordStart = reader.Offset();
-    if (!reader.ReadLine(id)) break;
+    recordStart = lines.Offset();
+    Entry entry;
+    if (!lines.Next(entry.id.data, entry.id.size)) break;
     ++lineCount;
-    if (!IsNiftyID(id)) {
+    if (!IsNiftyID(entry.id.View())) {
       failure = SJ("データファイル(ID)の形式が正しくありません。(") + std::to_string(lineCount) + ")";
       break;
     }
-    std::string* const rest[] = {&handleLine, &memo, &attribute};
-    for (std::string* line : rest) {
-      if (!reader.ReadLine(*line)) {
+    for (Slice* line : {&entry.handleLine, &entry.memo, &entry.attribute}) {
+      if (!lines.Next(line->data, line->size)) {
         failure = SJ("データファイルの形式が正しくありません。(") + std::to_string(lineCount) + ")";
         break;
       }
@@ -148,38 +187,40 @@ bool TPickData::Load(const std::string& path) {
     }
     if (!failure.empty()) break;
 
-    attribute.resize(kAttributeLength, ' ');
-    if (!groups_->IsGroup(attribute))
-      groups_->AddGroup(attribute[0], SJ("ｸﾞﾙｰﾌﾟ") + attribute[0]);
-    if (Trim(std::string_view(attribute).substr(3, 8)).empty())
-      attribute = attribute.substr(0, 3) + today + attribute.substr(11);
+    Slice& attribute = entry.attribute;
+    if (attribute.size >= kAttributeLength)
+      attribute.size = kAttributeLength;  // later columns are dropped
+    else
+      attribute = Own(PadRight(attribute.View(), kAttributeLength));
+    if (!groups_->IsGroup(attribute.View()))
+      groups_->AddGroup(attribute.data[0], SJ("ｸﾞﾙｰﾌﾟ") + attribute.data[0]);
+    if (Trim(attribute.View().substr(3, 8)).empty()) std::copy(today.begin(), today.end(), attribute.data + 3);
+    std::copy_n(attribute.data, kAttributeLength, entry.snapshot.begin());
 
-    hash_->Put(id, static_cast<int32_t>(ids_.size()));
-    ids_.push_back(std::move(id));
-    handleLines_.push_back(std::move(handleLine));
-    memos_.push_back(std::move(memo));
-    attributes_.push_back(std::move(attribute));
+    hash_->Put(entry.id.View(), static_cast<int32_t>(entries_.size()));
+    entries_.push_back(entry);
   }
 
   if (!failure.empty()) {
     // Keep the records that could not be read, byte for byte, so that no save loses them.
-    unreadRemainder_ = reader.ReadFrom(recordStart);
+    unreadRemainder_ = loaded_.substr(recordStart);
     loadStoppedEarly_ = true;
     quillet::ui().ShowMessage(failure);
   }
-  snapshots_ = attributes_;
 
   if (!readOnly_) {
-    if (loadStoppedEarly_)
-      quillet::WriteWholeFile(path + ".bak", reader.ReadFrom(0));
-    else
+    if (loadStoppedEarly_) {
+      // The backup is the file as it was (the first part in loaded_ may have been normalised).
+      quillet::WriteWholeFile(path + ".bak", quillet::ReadWholeFile(path));
+    } else {
       Save(path + ".bak");
+    }
   }
   return true;
 }
 
 void TPickData::Save(const std::string& path) {
-  if (ids_.empty() && unreadRemainder_.empty()) return;
+  if (entries_.empty() && unreadRemainder_.empty()) return;
 
   std::array<bool, 256> writable{};
   for (int c = 'A'; c <= 'Z'; ++c)
@@ -187,15 +228,15 @@ void TPickData::Save(const std::string& path) {
 
   std::vector<size_t> dropped;
   quillet::AtomicFileWriter writer(path);
-  for (size_t i = 0; i < ids_.size(); ++i) {
+  for (size_t i = 0; i < entries_.size(); ++i) {
     quillet::ui().ProcessEvents();
-    const std::string& attribute = attributes_[i];
-    if (!attribute.empty() && writable[static_cast<unsigned char>(attribute[0])]) {
-      writer.WriteLine(ids_[i]);
-      writer.WriteLine(handleLines_[i]);
-      writer.WriteLine(memos_[i]);
-      writer.WriteLine(attribute);
-    } else if (attribute.size() >= 3 && attribute[2] == 'P') {
+    const Entry& e = entries_[i];
+    if (e.attribute.size > 0 && writable[static_cast<unsigned char>(e.attribute.data[0])]) {
+      writer.WriteLine(e.id.View());
+      writer.WriteLine(e.handleLine.View());
+      writer.WriteLine(e.memo.View());
+      writer.WriteLine(e.attribute.View());
+    } else if (e.attribute.size >= 3 && e.attribute.data[2] == 'P') {
       dropped.push_back(i);
     }
   }
@@ -204,16 +245,17 @@ void TPickData::Save(const std::string& path) {
 
   // Only once the file no longer lists them do the dropped entries lose their files.
   for (size_t i : dropped) {
-    DeleteProfileFile(ids_[i]);
-    DeleteMemoFile(ids_[i]);
+    const std::string id(entries_[i].id.View());
+    DeleteProfileFile(id);
+    DeleteMemoFile(id);
   }
 }
 
 // ---- changing entries ----
 
-int TPickData::PositionOf(const std::string& id) {
+int TPickData::PositionOf(std::string_view id) {
   const int32_t p = hash_->Find(id);
-  return (p >= 0 && static_cast<size_t>(p) < ids_.size()) ? p : -1;
+  return (p >= 0 && static_cast<size_t>(p) < entries_.size()) ? p : -1;
 }
 
 void TPickData::RegistID(const std::string& id, const std::string& handle, const std::string& alias,
@@ -224,7 +266,7 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
   if (!IsNiftyID(id) || id.find('\n') != std::string::npos) return;
 
   const char letter = groups_->IsGroup(group) ? group[0] : 'E';
-  std::string flags{letter, autoRegist ? 'A' : ' ', hasProfile ? 'P' : ' '};
+  const std::string flags{letter, autoRegist ? 'A' : ' ', hasProfile ? 'P' : ' '};
   const char memoFlag = hasMemo ? 'M' : ' ';
   std::string handleLine = OneLine(PadRight(handle, kHandleWidth) + alias);
   const bool writeMemo = hasMemo && memoLines && !memoLines->empty();
@@ -233,23 +275,25 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
   const int p = PositionOf(id);
   if (p < 0) {
     const std::string today = TodayText();
-    std::string attribute = flags + today + today + memoFlag;
+    Entry entry;
+    entry.id = Own(id);
+    entry.handleLine = Own(std::move(handleLine));
+    entry.memo = Own(OneLine(memo));
+    entry.attribute = Own(flags + today + today + memoFlag);
+    std::copy_n(entry.attribute.data, kAttributeLength, entry.snapshot.begin());
     // Indexed before the files are written, so a failing file write cannot leave an entry that
     // no lookup finds.
-    hash_->Put(id, static_cast<int32_t>(ids_.size()));
-    ids_.push_back(id);
-    handleLines_.push_back(std::move(handleLine));
-    memos_.push_back(OneLine(memo));
-    snapshots_.push_back(attribute);
-    attributes_.push_back(std::move(attribute));
+    hash_->Put(id, static_cast<int32_t>(entries_.size()));
+    entries_.push_back(entry);
     if (writeMemo) SaveMemoFile(id, *memoLines);
     if (writeProfile) SaveProfileFile(id, *profileLines);
     return;
   }
 
-  handleLines_[p] = std::move(handleLine);
-  memos_[p] = OneLine(memo);
-  attributes_[p] = flags + PadRight(Copy(attributes_[p], 4, 16), 16) + memoFlag;
+  Entry& entry = entries_[p];
+  entry.handleLine = Own(std::move(handleLine));
+  entry.memo = Own(OneLine(memo));
+  Replace(entry.attribute, flags + PadRight(Copy(entry.attribute.View(), 4, 16), 16) + memoFlag);
   if (writeMemo)
     SaveMemoFile(id, *memoLines);
   else
@@ -263,66 +307,76 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
 void TPickData::ChangeGroup(const std::string& id, const std::string& group) {
   const int p = PositionOf(id);
   if (p < 0) return;
-  attributes_[p][0] = groups_->IsGroup(group) ? group[0] : 'E';
+  entries_[p].attribute.data[0] = groups_->IsGroup(group) ? group[0] : 'E';
 }
 
 void TPickData::SetAutoRegist(const std::string& id, bool on) {
   const int p = PositionOf(id);
   if (p < 0) return;
-  attributes_[p][1] = on ? 'A' : ' ';
+  entries_[p].attribute.data[1] = on ? 'A' : ' ';
 }
 
 void TPickData::SetRegistDate(const std::string& id, const std::string& year,
                               const std::string& month, const std::string& day) {
   const int p = PositionOf(id);
   if (p < 0) return;
-  const std::string& old = attributes_[p];
-  attributes_[p] = PadRight(Copy(old, 1, 3), 3) + PadLeft(year, 4) + PadLeft(month, 2) +
-                   PadLeft(day, 2) + std::string(Copy(old, 12));
+  Slice& attribute = entries_[p].attribute;
+  const std::string_view old = attribute.View();
+  Replace(attribute, PadRight(Copy(old, 1, 3), 3) + PadLeft(year, 4) + PadLeft(month, 2) +
+                         PadLeft(day, 2) + std::string(Copy(old, 12)));
 }
 
 void TPickData::SetUpdateDate(const std::string& id, const std::string& year,
                               const std::string& month, const std::string& day) {
   const int p = PositionOf(id);
   if (p < 0) return;
-  const std::string& old = attributes_[p];
-  attributes_[p] = PadRight(Copy(old, 1, 11), 11) + PadLeft(year, 4) + PadLeft(month, 2) +
-                   PadLeft(day, 2) + std::string(Copy(old, 20));
+  Slice& attribute = entries_[p].attribute;
+  const std::string_view old = attribute.View();
+  Replace(attribute, PadRight(Copy(old, 1, 11), 11) + PadLeft(year, 4) + PadLeft(month, 2) +
+                         PadLeft(day, 2) + std::string(Copy(old, 20)));
 }
 
 // ---- the current entry ----
 
-void TPickData::ClearCurrent() { current_ = Entry{"", "", "", " ", " "}; }
+void TPickData::SelectEntry(int position) {
+  const Entry& e = entries_[position];
+  current_.id.assign(e.id.View());
+  current_.handleLine.assign(e.handleLine.View());
+  current_.memo.assign(e.memo.View());
+  current_.attribute.assign(e.attribute.View());
+  current_.snapshot.assign(e.snapshot.data(), e.snapshot.size());
+}
 
 bool TPickData::Select(const std::string& id) {
   const int p = PositionOf(id);
   if (p < 0) {
-    ClearCurrent();
+    current_ = Current{"", "", "", " ", " "};
     return false;
   }
-  current_ = Entry{id, handleLines_[p], memos_[p], attributes_[p], snapshots_[p]};
+  SelectEntry(p);
+  current_.id = id;
   return true;
 }
 
 bool TPickData::FindNext(const std::string& text) {
   if (text.empty()) {
-    current_ = Entry{};
+    current_ = Current{};
     cursor_ = 0;
     return false;
   }
   const int32_t count = EntryCount();
   if (text == " " && cursor_ < count) {
-    const int32_t i = cursor_++;
-    current_ = Entry{ids_[i], handleLines_[i], memos_[i], attributes_[i], snapshots_[i]};
+    SelectEntry(cursor_++);
     return true;
   }
   const std::string key = JNormalize(text);
   while (cursor_ < count) {
     const int32_t i = cursor_++;
-    if (ids_[i].find(key) != std::string::npos ||
-        JNormalize(handleLines_[i]).find(key) != std::string::npos ||
-        JNormalize(memos_[i]).find(key) != std::string::npos) {
-      current_ = Entry{ids_[i], handleLines_[i], memos_[i], attributes_[i], snapshots_[i]};
+    const Entry& e = entries_[i];
+    if (e.id.View().find(key) != std::string_view::npos ||
+        JNormalize(e.handleLine.View()).find(key) != std::string::npos ||
+        JNormalize(e.memo.View()).find(key) != std::string::npos) {
+      SelectEntry(i);
       return true;
     }
   }
@@ -366,8 +420,8 @@ std::string TPickData::MemoFilePath(const std::string& id) const {
   return quillet::JoinPath(quillet::JoinPath(dataFolder_, kMemoFolder), quillet::ToUtf8(id) + ".txt");
 }
 
-void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& lines, int flagColumn,
-                             char flag) {
+void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& lines,
+                             size_t flagColumn, char flag) {
   const int p = PositionOf(current_.id);
   const bool exists = quillet::PathExists(path) && !quillet::IsDirectory(path);
   if (exists) {
@@ -376,9 +430,9 @@ void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& 
     while (reader.ReadLine(line)) lines.push_back(line);
   }
   if (p >= 0) {
-    std::string& attribute = attributes_[p];
-    if (attribute.size() < kAttributeLength) attribute.resize(kAttributeLength, ' ');
-    attribute[flagColumn - 1] = exists ? flag : ' ';
+    Slice& attribute = entries_[p].attribute;
+    if (attribute.size < kAttributeLength) attribute = Own(PadRight(attribute.View(), kAttributeLength));
+    attribute.data[flagColumn - 1] = exists ? flag : ' ';
   }
 }
 

@@ -6,7 +6,9 @@
 // Texts are Shift-JIS byte strings; paths are file-system paths ('/'-joined, UTF-8 on Linux).
 // Entries are only ever appended, so positions stay valid for the life of the store; an entry is
 // deleted by moving it to the trash group 'E', and the next save leaves it out of the file.
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -97,7 +99,7 @@ class TPickData {
   const TGroupMgr& GroupMgr() const { return *groups_; }
   const std::string& DataFolder() const { return dataFolder_; }
   const std::string& DataFilePath() const { return dataFilePath_; }
-  int EntryCount() const { return static_cast<int>(ids_.size()); }
+  int EntryCount() const { return static_cast<int>(entries_.size()); }
   // Whether the last Load stopped at a format error (the unread rest is kept, see Load).
   bool LoadStoppedEarly() const { return loadStoppedEarly_; }
   // The bytes from the faulty record to the end of the file, kept after a format error.
@@ -108,27 +110,36 @@ class TPickData {
   std::string MemoFilePath(const std::string& id) const;
 
  private:
+  // A text of an entry: bytes in the loaded file's buffer or in a string owned by the store.
+  // Either way the bytes never move while the store holds them, and may be changed in place.
+  struct Slice {
+    char* data = nullptr;
+    size_t size = 0;
+    std::string_view View() const { return {data, size}; }
+  };
   struct Entry {
+    Slice id, handleLine, memo, attribute;
+    std::array<char, 20> snapshot;  // the attribute line as loaded or registered
+  };
+  struct Current {
     std::string id, handleLine, memo, attribute, snapshot;
   };
 
-  int PositionOf(const std::string& id);
-  void ClearCurrent();
-  void LoadTextFile(const std::string& path, std::vector<std::string>& lines, int flagColumn,
+  int PositionOf(std::string_view id);
+  Slice Own(std::string text);
+  void Replace(Slice& slice, std::string text);  // in place when the length stays
+  void SelectEntry(int position);
+  void ResetForLoad();
+  void LoadTextFile(const std::string& path, std::vector<std::string>& lines, size_t flagColumn,
                     char flag);
   void SaveTextFile(const std::string& folder, const std::string& id,
                     const std::vector<std::string>& lines, std::string_view folderMessage);
-  void WriteBackupCopy(const std::string& source, const std::string& backup,
-                       std::string_view bytes);
-  void ResetForLoad();
 
   std::unique_ptr<TDynamicHash> hash_;
-  std::vector<std::string> ids_;
-  std::vector<std::string> handleLines_;
-  std::vector<std::string> memos_;
-  std::vector<std::string> attributes_;
-  std::vector<std::string> snapshots_;
-  Entry current_;
+  std::vector<Entry> entries_;
+  std::string loaded_;             // the data file as read; entries point into it
+  std::deque<std::string> owned_;  // texts made since (a deque never moves its elements)
+  Current current_;
   int32_t cursor_ = 0;
   std::string dataFilePath_;
   std::string dataFolder_;

@@ -35,11 +35,11 @@ QString ToQtPath(const std::string& path) {
 LineReader::LineReader(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
-  buffer_ = std::make_unique<char[]>(kBufferSize);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   data_ = buffer_.get();
 }
 
-LineReader::LineReader(std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
+LineReader::LineReader(MemoryTag, std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
 
 LineReader::~LineReader() {
   if (fd_ >= 0) ::close(fd_);
@@ -99,7 +99,7 @@ std::string LineReader::ReadFrom(uint64_t offset) {
     return std::string(data_ + offset, end_ - offset);
   }
   std::string result;
-  auto chunk = std::make_unique<char[]>(kBufferSize);
+  auto chunk = std::make_unique_for_overwrite<char[]>(kBufferSize);
   for (uint64_t at = offset;;) {
     const ssize_t n = ::pread(fd_, chunk.get(), kBufferSize, static_cast<off_t>(at));
     if (n < 0) {
@@ -166,8 +166,28 @@ bool MakeFolderPath(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  LineReader reader(path);
-  return reader.ReadFrom(0);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  struct stat st;
+  std::string result;
+  // One byte more than the size, so that the read that finds the end needs no growth.
+  result.resize((::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536);
+  size_t used = 0;
+  for (;;) {
+    if (used == result.size()) result.resize(result.size() * 2);
+    const ssize_t n = ::read(fd, result.data() + used, result.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const std::string reason = SystemError();
+      ::close(fd);
+      throw Error("cannot read " + path + ": " + reason);
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  result.resize(used);
+  return result;
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {

@@ -19,8 +19,9 @@ class LineReader {
 
   // Opens the file; throws Error naming it when it cannot be opened.
   explicit LineReader(const std::string& path);
-  // Reads from bytes the caller keeps alive.
-  explicit LineReader(std::string_view bytes);
+  // Reads from bytes the caller keeps alive: LineReader(LineReader::kMemory, bytes).
+  enum MemoryTag { kMemory };
+  LineReader(MemoryTag, std::string_view bytes);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;

@@ -1,0 +1,367 @@
+#include "analysis/LogAnalysis.h"
+
+#include <time.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Milliseconds of a monotonic clock. The coarse clock is read at every find, so it must be cheap;
+// its few milliseconds of resolution are good enough for the time bound of a batch.
+int64_t NowMs() {
+  timespec ts{};
+#ifdef CLOCK_MONOTONIC_COARSE
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+#else
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+#endif
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// A batch of finds, kept flat so that neither side allocates per find and little memory passes
+// between the threads: the IDs and handles back to back in one buffer, a small record per find,
+// and each distinct context once (consecutive finds mostly share one).
+struct Batch {
+  struct Record {
+    uint32_t idSize;
+    uint32_t handleSize;
+    uint32_t context;  // index into contexts
+  };
+  std::string bytes;
+  std::vector<Record> records;
+  std::vector<TForumData> contexts;
+
+  void swap(Batch& other) noexcept {
+    bytes.swap(other.bytes);
+    records.swap(other.records);
+    contexts.swap(other.contexts);
+  }
+  bool empty() const { return records.empty(); }
+  size_t size() const { return records.size(); }
+  void clear() {
+    bytes.clear();
+    records.clear();
+    contexts.clear();
+  }
+  void Add(const TIDData& find, const TForumData& context) {
+    if (contexts.empty() || contexts.back().Category != context.Category || contexts.back().Name != context.Name)
+      contexts.push_back(context);
+    records.push_back(Record{static_cast<uint32_t>(find.ID.size()), static_cast<uint32_t>(find.HandleName.size()),
+                             static_cast<uint32_t>(contexts.size() - 1)});
+    bytes.append(find.ID).append(find.HandleName);
+  }
+
+  // Reads the finds in order into one record whose buffers are reused.
+  class Reader {
+   public:
+    explicit Reader(const Batch& batch) : batch_(batch) {}
+    const TForumData& Next(TIDData& out) {
+      const Record& r = batch_.records[index_++];
+      out.ID.assign(batch_.bytes, offset_, r.idSize);
+      out.HandleName.assign(batch_.bytes, offset_ + r.idSize, r.handleSize);
+      offset_ += r.idSize + r.handleSize;
+      return batch_.contexts[r.context];
+    }
+
+   private:
+    const Batch& batch_;
+    size_t index_ = 0;
+    size_t offset_ = 0;
+  };
+};
+
+}  // namespace
+
+// The hand-off between the worker and the owning thread. The worker puts a batch in, posts an
+// event to the receiver and waits until the owning thread has handled the batch, or until the
+// controller withdraws (then the batch is dropped and nothing more is posted).
+struct TLogAnalysis::Channel {
+  std::mutex mutex;
+  std::condition_variable released;
+  QObject* receiver = nullptr;  // only touched under the mutex; null once withdrawn
+  bool withdrawn = false;
+  bool inFlight = false;        // a batch has been posted and not yet handled
+  Batch batch;
+  bool ended = false;           // the batch in flight closes the scan
+  std::string fileName;         // the scanned path, with the closing batch
+
+  // Written by the worker, read by the owning thread at any time.
+  std::atomic<uint64_t> bytesRead{0};
+  std::atomic<uint64_t> fileSize{0};
+};
+
+namespace {
+
+class HandOffEvent final : public QEvent {
+ public:
+  explicit HandOffEvent(std::shared_ptr<TLogAnalysis::Channel> channel)
+      : QEvent(Type()), channel(std::move(channel)) {}
+  static QEvent::Type Type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  // If the receiver is gone before delivery, Qt deletes the event and with it this reference.
+  const std::shared_ptr<TLogAnalysis::Channel> channel;
+};
+
+// The worker's sink: collects finds and hands them over in batches, bounded by count and by time
+// since the last hand-off, so that finds in a sparse or slowly read log still show at once.
+class BatchSink final : public TAnalysisSink {
+ public:
+  explicit BatchSink(std::shared_ptr<TLogAnalysis::Channel> channel) : channel_(std::move(channel)) {
+    batch_.records.reserve(TLogAnalysis::kBatchFinds);
+  }
+
+  void Found(const TIDData& find, const TForumData& context) override {
+    batch_.Add(find, context);
+    const size_t n = batch_.size();
+    // A find after a quiet spell goes out at once; in a busy stretch they gather. The clock is
+    // read at the first find of a batch and then at every 64th only.
+    if (n >= TLogAnalysis::kBatchFinds || ((n == 1 || n % 64 == 0) && NowMs() - lastHandOff_ >= kMaxAgeMs))
+      HandOver(nullptr);
+  }
+
+  void Progress(uint64_t bytesRead, uint64_t fileSize) override {
+    channel_->bytesRead.store(bytesRead, std::memory_order_relaxed);
+    channel_->fileSize.store(fileSize, std::memory_order_relaxed);
+    if (!batch_.empty() && NowMs() - lastHandOff_ >= kMaxAgeMs) HandOver(nullptr);
+  }
+
+  void End(const std::string& fileName) override {
+    if (ended) return;  // the end is reported once, whatever the worker does
+    ended = true;
+    HandOver(&fileName);
+  }
+
+  bool ended = false;
+
+ private:
+  static constexpr int64_t kMaxAgeMs = TLogAnalysis::kBatchMilliseconds;
+
+  // Posts the batch (and, with a file name, the end) and waits until it has been handled. The
+  // end is not waited for: nothing follows it, and the controller joins the thread.
+  void HandOver(const std::string* endOf) {
+    std::unique_lock lock(channel_->mutex);
+    if (channel_->withdrawn) {
+      batch_.clear();
+      return;
+    }
+    // The owning thread leaves an emptied vector in the channel; swapping keeps both capacities.
+    channel_->batch.swap(batch_);
+    batch_.clear();
+    channel_->ended = endOf != nullptr;
+    if (endOf) channel_->fileName = *endOf;
+    channel_->inFlight = true;
+    QCoreApplication::postEvent(channel_->receiver, new HandOffEvent(channel_));
+    if (endOf) return;
+    channel_->released.wait(lock, [this] { return !channel_->inFlight || channel_->withdrawn; });
+    lastHandOff_ = NowMs();
+  }
+
+  std::shared_ptr<TLogAnalysis::Channel> channel_;
+  Batch batch_;
+  int64_t lastHandOff_ = NowMs();
+};
+
+}  // namespace
+
+struct TLogAnalysis::Run {
+  explicit Run(std::shared_ptr<Channel> ch) : channel(std::move(ch)), sink(channel) {}
+  std::shared_ptr<Channel> channel;
+  BatchSink sink;
+  TLogAnalizingThread worker;
+  std::thread thread;
+  bool inBatch = false;  // the owning thread is handing a batch to OnFound
+  bool cut = false;      // Stop was called meanwhile: the rest of that batch is dropped
+};
+
+struct TLogAnalysis::Guard {
+  bool destroyed = false;
+};
+
+class TLogAnalysis::Receiver final : public QObject {
+ public:
+  explicit Receiver(TLogAnalysis* owner) : owner_(owner) {}
+
+  bool event(QEvent* e) override {
+    if (e->type() != HandOffEvent::Type()) return QObject::event(e);
+    // The controller may be destroyed, and this receiver with it, inside Deliver: touch nothing
+    // of this object afterwards.
+    owner_->Deliver(static_cast<HandOffEvent*>(e)->channel);
+    return true;
+  }
+
+ private:
+  TLogAnalysis* const owner_;
+};
+
+namespace {
+
+// Withdraws the receiver from the worker (a worker waiting in a hand-off is released and drops
+// its batch; nothing more is posted) and asks it to stop at the next line.
+void Withdraw(TLogAnalysis::Run& run) {
+  {
+    std::lock_guard lock(run.channel->mutex);
+    run.channel->withdrawn = true;
+    run.channel->receiver = nullptr;
+  }
+  run.channel->released.notify_all();
+  run.worker.Terminated.store(true);
+}
+
+void StopAndJoin(TLogAnalysis::Run& run) {
+  Withdraw(run);
+  if (run.thread.joinable()) run.thread.join();
+}
+
+}  // namespace
+
+TLogAnalysis::TLogAnalysis() : receiver_(std::make_unique<Receiver>(this)), guard_(std::make_shared<Guard>()) {}
+
+TLogAnalysis::~TLogAnalysis() {
+  guard_->destroyed = true;
+  // Withdraw before the receiver goes, so the worker posts nothing more to it; events still
+  // queued for the receiver are deleted with it, unhandled.
+  if (running_) Withdraw(*running_);
+  receiver_.reset();
+  if (running_) StopAndJoin(*running_);
+}
+
+bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start) {
+  std::error_code error;
+  const auto status = std::filesystem::status(std::filesystem::path(fileName), error);
+  if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
+  if (running_) return false;  // one scan at a time
+
+  auto channel = std::make_shared<Channel>();
+  channel->receiver = receiver_.get();
+  auto run = std::make_unique<Run>(channel);
+  run->worker.FileName = fileName;
+  run->worker.ForumData = start;
+  run->worker.NotifyWindow = &run->sink;
+  Run* const r = run.get();
+  r->thread = std::thread([r] {
+    try {
+      r->worker.Execute();
+    } catch (...) {
+      // A scan that fails still ends once: the import goes on from its end.
+    }
+    if (!r->sink.ended) r->sink.End(r->worker.FileName);
+  });
+  running_ = std::move(run);
+  return true;
+}
+
+void TLogAnalysis::Deliver(const std::shared_ptr<Channel>& channel) {
+  Run* const run = running_.get();
+  if (!run || run->channel != channel) {
+    // Not from the running worker (it has been forgotten): drop it, and never leave a sender
+    // waiting.
+    {
+      std::lock_guard lock(channel->mutex);
+      channel->inFlight = false;
+      channel->batch.clear();
+    }
+    channel->released.notify_all();
+    return;
+  }
+  Batch finds;
+  bool ended = false;
+  std::string fileName;
+  {
+    std::lock_guard lock(channel->mutex);
+    finds.swap(channel->batch);
+    ended = channel->ended;
+    if (ended) fileName = std::move(channel->fileName);
+  }
+
+  const std::shared_ptr<Guard> guard = guard_;
+  run->inBatch = true;
+  run->cut = false;
+  // The callback is taken once per batch: a copy, so that a callback that destroys the controller
+  // does not destroy itself while it runs.
+  const TFoundEvent onFound = OnFound;
+  Batch::Reader reader(finds);
+  TIDData find;
+  for (size_t i = 0; onFound && i < finds.size(); ++i) {
+    if (run->cut) break;
+    const TForumData& context = reader.Next(find);
+    onFound(this, find, context);
+    if (guard->destroyed) return;       // the controller went inside the callback
+    if (running_.get() != run) return;  // the worker was forgotten meanwhile
+  }
+  run->inBatch = false;
+
+  if (!ended) {
+    finds.clear();
+    {
+      std::lock_guard lock(channel->mutex);
+      channel->batch.swap(finds);
+      channel->inFlight = false;
+    }
+    channel->released.notify_one();
+    return;
+  }
+  TMessage end;
+  end.Msg = WM_ANALYSIS_END;
+  end.Text = &fileName;
+  WndProc(end);
+}
+
+void TLogAnalysis::WndProc(const TMessage& message) {
+  switch (message.Msg) {
+    case WM_ANALYSIS_TEXT: {
+      // Copies, so that a callback that destroys the controller does not destroy itself.
+      const TTextEvent onText = OnText;
+      if (onText && message.Text) onText(this, *message.Text);
+      break;
+    }
+    case WM_ANALYSIS_FOUND: {
+      const TFoundEvent onFound = OnFound;
+      if (onFound && message.Find && message.Context) onFound(this, *message.Find, *message.Context);
+      break;
+    }
+    case WM_ANALYSIS_END: {
+      const std::string fileName = message.Text ? *message.Text : std::string();
+      ForgetWorker();  // before OnEnd, which may start the next file
+      const TEndEvent onEnd = OnEnd;
+      if (onEnd) onEnd(this, fileName);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TLogAnalysis::ForgetWorker() {
+  std::unique_ptr<Run> run = std::move(running_);
+  // After its end the worker only returns; out of order, this also stops it.
+  if (run) StopAndJoin(*run);
+}
+
+const TLogAnalizingThread* TLogAnalysis::Worker() const { return running_ ? &running_->worker : nullptr; }
+
+void TLogAnalysis::Stop() {
+  if (!running_) return;
+  running_->worker.Terminated.store(true);
+  if (running_->inBatch) running_->cut = true;
+}
+
+bool TLogAnalysis::Progress(uint64_t& bytesRead, uint64_t& fileSize) const {
+  if (!running_) {
+    bytesRead = fileSize = 0;
+    return false;
+  }
+  bytesRead = running_->channel->bytesRead.load(std::memory_order_relaxed);
+  fileSize = running_->channel->fileSize.load(std::memory_order_relaxed);
+  return true;
+}

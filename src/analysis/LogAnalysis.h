@@ -1,0 +1,91 @@
+#pragma once
+// The GUI-side end of the log analysis. TLogAnalysis starts one scanning worker per log on a
+// thread of its own and turns the worker's notifications into callbacks that run on the thread
+// that owns the controller (the GUI thread), in log order, the end always last.
+//
+// Finds travel from the worker in ordered batches: the worker hands a batch over and waits until
+// the owning thread has handled every find in it, so there is never more than one batch in flight
+// and the worker is never more than one batch ahead of what the callbacks have seen. One blocking
+// hand-off per find would cost more than the scan itself on a large log.
+//
+// The owning thread must run a Qt event loop (QCoreApplication::exec, a QEventLoop, or
+// processEvents) for the notifications to arrive.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/LogAnalize.h"
+
+class QObject;
+
+class TLogAnalysis {
+ public:
+  // Callbacks, each a function bound to an object of the caller's choice; each may be unset.
+  // The records handed to OnFound live only for the call: a callee that keeps them copies them.
+  using TFoundEvent = std::function<void(TLogAnalysis* sender, const TIDData& find, const TForumData& context)>;
+  using TTextEvent = std::function<void(TLogAnalysis* sender, const std::string& text)>;
+  using TEndEvent = std::function<void(TLogAnalysis* sender, const std::string& fileName)>;
+
+  // One notification as the owning thread handles it (message number and its parameters).
+  struct TMessage {
+    int Msg = 0;                           // WM_ANALYSIS_TEXT, _FOUND or _END
+    const TIDData* Find = nullptr;         // WM_ANALYSIS_FOUND
+    const TForumData* Context = nullptr;   // WM_ANALYSIS_FOUND
+    const std::string* Text = nullptr;     // WM_ANALYSIS_TEXT: the text; WM_ANALYSIS_END: the path
+  };
+
+  TLogAnalysis();
+  // Withdraws the receiver first (nothing is delivered after that and a worker waiting in a
+  // hand-off is released), then stops the running worker and waits for it.
+  ~TLogAnalysis();
+  TLogAnalysis(const TLogAnalysis&) = delete;
+  TLogAnalysis& operator=(const TLogAnalysis&) = delete;
+
+  TFoundEvent OnFound;
+  TTextEvent OnText;
+  TEndEvent OnEnd;
+
+  // Starts scanning fileName from the start context. Returns false, and nothing follows, when no
+  // file of that name exists or a scan is still running; otherwise OnEnd is sure to follow.
+  bool Analyze(const std::string& fileName, const TForumData& start);
+
+  // Handles one notification on the owning thread: 1034 goes to OnText, 1035 to OnFound, 1036
+  // forgets the running worker and then calls OnEnd (which may start the next file).
+  void WndProc(const TMessage& message);
+
+  // The worker started last, until its end has been handled; nullptr otherwise.
+  const TLogAnalizingThread* Worker() const;
+  bool Running() const { return Worker() != nullptr; }
+
+  // Asks the running worker to stop; the scan ends at the next line and its end still arrives.
+  // Called while a batch is being handled (from OnFound), the finds after the current one are
+  // dropped, as the worker would have stopped right after it.
+  void Stop();
+
+  // Progress of the running scan: bytes of the log read so far and its size. False when idle.
+  bool Progress(uint64_t& bytesRead, uint64_t& fileSize) const;
+
+  // Finds per hand-off, and the time after the last hand-off from which a find is handed over at
+  // once. A hand-off costs two thread switches; at a few thousand finds it stays well below the
+  // cost of the finds themselves, and a batch still fills within about a millisecond of scanning.
+  static constexpr std::size_t kBatchFinds = 4096;
+  static constexpr int kBatchMilliseconds = 5;
+
+  struct Channel;  // the hand-off between worker and owning thread
+  struct Run;      // one worker and its thread
+
+ private:
+  class Receiver;
+  friend class Receiver;
+  struct Guard;
+
+  void Deliver(const std::shared_ptr<Channel>& channel);
+  void ForgetWorker();
+
+  std::unique_ptr<QObject> receiver_;
+  std::unique_ptr<Run> running_;
+  // Shared with the handlers on the stack, so that they notice a destruction from a callback.
+  std::shared_ptr<Guard> guard_;
+};
