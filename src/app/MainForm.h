@@ -25,10 +25,12 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QStandardItemModel;
 class QTabWidget;
+class QTimer;
 class QTreeView;
 class TListGrid;
 class TPickData;
@@ -92,7 +94,7 @@ class TMainForm : public QMainWindow {
           *Rename1 = nullptr, *Search1 = nullptr, *Collect1 = nullptr;
   QMenu* PopupMenu1 = nullptr;  // the list's
   QMenu* ChangeGroup = nullptr;
-  QMenu* Copy1 = nullptr;
+  QAction* Copy1 = nullptr;
   QAction *SearchLog1 = nullptr, *Delete1 = nullptr, *Edit1 = nullptr, *AutoRegist1 = nullptr;
 
   // --- state ---
@@ -155,16 +157,35 @@ class TMainForm : public QMainWindow {
   // --- menus (MainFormMenus.cpp) ---
   void SetFolderCommandEnabling();
   void Version1Click();
-  // Commands of the next building step: present, with their captions and enabling.
-  void Import1Click() {}
-  void Convert1Click() {}
-  void Create1Click() {}
-  void Delete2Click() {}
-  void Rename1Click() {}
-  void AddGroup1Click() {}
-  void DeleteGroup1Click() {}
-  void Collect1Click() {}
-  void Search1Click() {}
+
+  // --- import commands (MainFormImport.cpp) ---
+  void Import1Click();
+  void AnalysisEnded(TTreeMgr* sender, const std::string& fileName);
+  void StopImport1Click();
+  void Convert1Click();
+  void Export1Click();
+  bool Importing() const;
+  QAction* StopImport1 = nullptr;          // "ﾛｸﾞｲﾝﾎﾟｰﾄを中止(&S)", enabled while an import runs
+  QProgressBar* ImportProgress = nullptr;  // the current file: bytes read of its size
+  QLabel* ImportFiles = nullptr;           // which file of how many
+  // --- folder and group commands (MainFormFolders.cpp) ---
+  void Create1Click();
+  void Delete2Click();
+  void Rename1Click();
+  void AddGroup1Click();
+  void DeleteGroup1Click();
+  void Collect1Click();
+  void Search1Click();
+  // The list popup's items that open or copy something.
+  void Copy1Click();
+  void Edit1Click();
+  void SearchLog1Click();
+  // Groups A to E always exist; their nodes cannot be deleted.
+  static bool IsFixedGroup(char letter) { return letter >= 'A' && letter <= 'E'; }
+  // --- drag and drop (MainFormDragDrop.cpp) ---
+  bool TreeViewDragOver(const QObject* source) const;
+  // `pos` in the tree's viewport coordinates.
+  void TreeViewDragDrop(const QObject* source, const QPoint& pos);
 
   // The general error report: an error that escaped a command, in a box with the error icon.
   void ReportError(const std::exception& error);
@@ -183,6 +204,15 @@ class TMainForm : public QMainWindow {
   void BuildControls();    // MainFormLayout.cpp
   void BuildEditor();      // MainFormLayout.cpp
   void BuildMenus();       // MainFormMenus.cpp
+  void BuildCommands();    // MainFormImport.cpp: import progress, stop, export, list popup items
+  void InstallDragDrop();  // MainFormDragDrop.cpp
+  void DeleteTreeNode(TTreeNode* node);
+  TTreeNode* FileNodeNamed(const std::string& path);  // MainFormImport.cpp
+  void SetImportRunning(bool running);
+  void UpdateImportProgress();
+  class TDragDropFilter;
+  TDragDropFilter* dragDrop_ = nullptr;
+  QTimer* progressTimer_ = nullptr;
   void ReadSettings();     // MainFormStartup.cpp
   void WriteSettings();    // MainFormStartup.cpp
   void OpenDataFile();     // MainFormStartup.cpp

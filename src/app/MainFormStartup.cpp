@@ -35,6 +35,7 @@ TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(p
   quillet::SetUserInterface(ui_.get());
   BuildControls();
   BuildMenus();
+  BuildCommands();
   Run([this] { FormCreate(); });
 }
 
