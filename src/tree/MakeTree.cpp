@@ -27,17 +27,20 @@ int64_t NowMs() {
 }  // namespace
 
 // Follows the tree: a deleted subtree that holds the node of the running scan stops that scan,
-// and any change of the tree drops the remembered target folders.
+// and a change that could make a remembered folder wrong forgets the remembered folders. A new
+// node never does: it goes after the siblings whose text sorts equal to its own, so it never
+// becomes the first child of its text in front of a remembered one.
 class TTreeMgr::Watcher final : public TTreeObserver {
  public:
   explicit Watcher(TTreeMgr& mgr) : mgr_(mgr) {}
-  void BeforeInsert(TTreeNode*, int) override { mgr_.ForgetTargets(); }
   void BeforeRemove(TTreeNode* node) override {
-    mgr_.ForgetTargets();
+    mgr_.ForgetTargetsUnder(node);
     mgr_.ForgetFileNodeUnder(node);
   }
-  void BeforeMove(TTreeNode*, TTreeNode*, int) override { mgr_.ForgetTargets(); }
-  void Changed(TTreeNode*) override { mgr_.ForgetTargets(); }
+  void BeforeMove(TTreeNode* node, TTreeNode*, int) override { mgr_.ForgetTargetsUnder(node); }
+  void Changed(TTreeNode* node) override {
+    if (mgr_.targetNodes_.count(node)) mgr_.ForgetTargets();
+  }
 
  private:
   TTreeMgr& mgr_;
@@ -161,12 +164,24 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
   // of this screen lands exactly where the lookup above would put it.
   targets_.emplace(std::move(key), target);
+  targetNodes_.insert(target);
+  targetNodes_.insert(target->Parent());
   return target_ = target;
 }
 
 void TTreeMgr::ForgetTargets() {
   target_ = nullptr;
-  if (!targets_.empty()) targets_.clear();
+  targets_.clear();
+  targetNodes_.clear();
+}
+
+void TTreeMgr::ForgetTargetsUnder(const TTreeNode* node) {
+  for (const TTreeNode* known : targetNodes_) {
+    if (known && known->HasAsAncestor(node)) {
+      ForgetTargets();
+      return;
+    }
+  }
 }
 
 void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {

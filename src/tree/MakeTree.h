@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "analysis/LogAnalysis.h"
 #include "tree/TreeNodes.h"
@@ -83,6 +84,7 @@ class TTreeMgr {
 
   void ForgetFileNodeUnder(TTreeNode* node);
   void ForgetTargets();
+  void ForgetTargetsUnder(const TTreeNode* node);
   TTreeNode* TargetOf(const TForumData& context);
 
   std::unique_ptr<Watcher> watcher_;
@@ -91,8 +93,9 @@ class TTreeMgr {
 
   // The folder each context filed into so far, and the last one, so that a run of finds in one
   // screen neither builds the folder texts nor looks the folders up again for every find. All
-  // are forgotten at any change of the tree.
+  // are forgotten when one of those folders is renamed, re-imaged, moved or deleted.
   std::unordered_map<std::string, TTreeNode*> targets_;
+  std::unordered_set<const TTreeNode*> targetNodes_;  // those folders and their category folders
   TTreeNode* target_ = nullptr;
   uint8_t targetCategory_ = 0;
   std::string targetName_;

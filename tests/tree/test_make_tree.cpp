@@ -104,6 +104,12 @@ TEST(TreeMgrFiling, CBWithoutBandAndRenamedOrDeletedFolders) {
   t.mgr.DeleteNode(Child(cb, ""));
   File(t, fcCBSimulator, "", "CBB00003", "z");
   EXPECT_EQ(Entries(Child(cb, "")), std::vector<std::string>{"CBB00003=z"});
+  // Images changed meanwhile are set again by the next find.
+  cb->SetImages(4, 5);
+  Child(cb, "")->SetImages(4, 5);
+  File(t, fcCBSimulator, "", "CBB00003", "z");
+  EXPECT_EQ(cb->ImageIndex(), 10);
+  EXPECT_EQ(Child(cb, "")->SelectedIndex(), 1);
   // A folder moved elsewhere no longer takes them either.
   TTreeNode* moved = Child(cb, "");
   t.nodes.Move(moved, t.root);
