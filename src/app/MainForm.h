@@ -107,6 +107,7 @@ class TMainForm : public QMainWindow {
 
   TPickData& PickData() { return *PickData_; }
   TTreeNodes& Nodes() { return nodes_; }
+  TTreeMgr& TreeMgr() { return *TreeMgr_; }
   TTreeModel& TreeModel() { return *treeModel_; }
   TTreeNode* RootNode() const;
   TTreeNode* SelectedNode() const;
@@ -157,6 +158,7 @@ class TMainForm : public QMainWindow {
   void Version1Click();
   // Commands of the next building step: present, with their captions and enabling.
   void Import1Click() {}
+  void AnalysisEnded(TTreeMgr* /*sender*/, const std::string& /*fileName*/) {}
   void Convert1Click() {}
   void Create1Click() {}
   void Delete2Click() {}
