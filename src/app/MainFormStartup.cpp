@@ -29,7 +29,7 @@ TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(p
   }
   dialogs_ = dialogs;
   ui_ = std::make_unique<quillet::GuiInterface>(*dialogs_);
-  quillet::SetUserInterface(ui_.get());
+  previousUi_ = quillet::SetUserInterface(ui_.get());
   BuildControls();
   BuildMenus();
   Run([this] { FormCreate(); });
@@ -42,7 +42,7 @@ TMainForm::~TMainForm() {
   TreeView = nullptr;
   delete treeModel_;
   treeModel_ = nullptr;
-  if (quillet::SetUserInterface(nullptr) != ui_.get()) quillet::SetUserInterface(nullptr);
+  quillet::SetUserInterface(previousUi_);
 }
 
 TTreeNode* TMainForm::RootNode() const { return nodes_.GetFirstNode(); }
