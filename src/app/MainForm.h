@@ -40,6 +40,7 @@ class TTreeModel;
 
 namespace quillet {
 class GuiInterface;
+class UserInterface;
 }
 
 class TMainForm : public QMainWindow {
@@ -109,6 +110,7 @@ class TMainForm : public QMainWindow {
 
   TPickData& PickData() { return *PickData_; }
   TTreeNodes& Nodes() { return nodes_; }
+  TTreeMgr& TreeMgr() { return *TreeMgr_; }
   TTreeModel& TreeModel() { return *treeModel_; }
   TTreeNode* RootNode() const;
   TTreeNode* SelectedNode() const;
@@ -235,6 +237,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<quillet::Dialogs> ownDialogs_;
   quillet::Dialogs* dialogs_;
   std::unique_ptr<quillet::GuiInterface> ui_;
+  quillet::UserInterface* previousUi_ = nullptr;
   TTreeNodes nodes_;
   TTreeModel* treeModel_ = nullptr;
   std::unique_ptr<TPickData> PickData_;
