@@ -158,6 +158,7 @@ void TMainForm::Copy1Click() {
 
 void TMainForm::Edit1Click() {
   if (IDView->ItemIndex() < 0) return;
+  IDViewClick();  // the editor shows the focused row, whatever selected it
   IDViewDblClick();
 }
 
