@@ -344,8 +344,11 @@ void TLogAnalysis::WndProc(const TMessage& message) {
 
 void TLogAnalysis::ForgetWorker() {
   std::unique_ptr<Run> run = std::move(running_);
+  if (!run) return;
   // After its end the worker only returns; out of order, this also stops it.
-  if (run) StopAndJoin(*run);
+  StopAndJoin(*run);
+  lastReadFailed_ = run->worker.ReadFailed;
+  lastReadError_ = run->worker.ErrorText;
 }
 
 const TLogAnalizingThread* TLogAnalysis::Worker() const { return running_ ? &running_->worker : nullptr; }

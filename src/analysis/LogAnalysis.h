@@ -67,6 +67,10 @@ class TLogAnalysis {
   // Progress of the running scan: bytes of the log read so far and its size. False when idle.
   bool Progress(uint64_t& bytesRead, uint64_t& fileSize) const;
 
+  // Whether the scan that ended last could not open or read its log, and why (for OnEnd).
+  bool LastReadFailed() const { return lastReadFailed_; }
+  const std::string& LastReadError() const { return lastReadError_; }
+
   // Finds per hand-off, and the time after the last hand-off from which a find is handed over at
   // once. A hand-off costs two thread switches; at a few thousand finds it stays well below the
   // cost of the finds themselves, and a batch still fills within about a millisecond of scanning.
@@ -88,4 +92,6 @@ class TLogAnalysis {
   std::unique_ptr<Run> running_;
   // Shared with the handlers on the stack, so that they notice a destruction from a callback.
   std::shared_ptr<Guard> guard_;
+  bool lastReadFailed_ = false;
+  std::string lastReadError_;
 };

@@ -1,6 +1,7 @@
 #include "controls/ListGrid.h"
 
 #include <QLocale>
+#include <type_traits>
 #include <algorithm>
 
 #include "analysis/jstrm.h"
@@ -39,7 +40,13 @@ TListGridRows::TListGridRows() : collator_(CollationLocale()) {
   collator_.setCaseSensitivity(Qt::CaseInsensitive);
 }
 
-QCollatorSortKey TListGridRows::KeyOf(std::string_view text) const { return collator_.sortKey(Unicode(text)); }
+QCollatorSortKey TListGridRows::KeyOf(std::string_view text) const {
+  if (!lastKey_ || lastKeyText_ != text) {
+    lastKey_.emplace(collator_.sortKey(Unicode(text)));
+    lastKeyText_ = text;
+  }
+  return *lastKey_;
+}
 
 int TListGridRows::CompareTexts(std::string_view a, std::string_view b) const {
   if (a == b) return 0;
@@ -154,10 +161,21 @@ void TListGridRows::OrderIndex() {
 
 // --- rows --------------------------------------------------------------------------------------
 
-int TListGridRows::AddRow(const std::vector<std::string>& cells) {
+int TListGridRows::AddRow(const std::vector<std::string>& cells) { return Append(cells); }
+
+int TListGridRows::AddRow(std::vector<std::string>&& cells) { return Append(std::move(cells)); }
+
+template <typename Cells>
+int TListGridRows::Append(Cells&& cells) {
   const int stored = RowCount();
-  for (int c = 0; c < ColCount(); ++c)
-    cells_[c].push_back(static_cast<size_t>(c) < cells.size() ? cells[c] : std::string());
+  for (int c = 0; c < ColCount(); ++c) {
+    if (static_cast<size_t>(c) >= cells.size())
+      cells_[c].emplace_back();
+    else if constexpr (std::is_rvalue_reference_v<Cells&&>)
+      cells_[c].push_back(std::move(cells[c]));
+    else
+      cells_[c].push_back(cells[c]);
+  }
   const std::string& key = (sortColumn_ >= 0 && sortColumn_ < ColCount()) ? cells_[sortColumn_].back() : kEmpty;
   keys_.push_back(KeyOf(key));
   int position = stored;

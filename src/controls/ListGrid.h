@@ -8,6 +8,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,7 @@ class TListGridRows {
 
   // Appends a stored row; missing cells are empty. Returns the row's position in the sort index.
   int AddRow(const std::vector<std::string>& cells);
+  int AddRow(std::vector<std::string>&& cells);  // takes the texts over
   void DeleteRow(int displayedRow);  // ignored out of range
   void ClearRows();
   // In manual mode, orders an index that does not order itself.
@@ -61,7 +63,7 @@ class TListGridRows {
  private:
   // The index: stored-row numbers in blocks, so that an ordered insertion into a large list moves
   // only one block. Keys live by stored row in keys_.
-  static constexpr size_t kBlock = 256;
+  static constexpr size_t kBlock = 1024;
   int IndexSize() const;
   int EntryAt(int position) const;
   void InsertEntry(int position, int storedRow);
@@ -71,6 +73,8 @@ class TListGridRows {
   void RebuildBlocks(const std::vector<int>& entries);
   void UpdatePrefix() const;
   QCollatorSortKey KeyOf(std::string_view text) const;
+  template <typename Cells>
+  int Append(Cells&& cells);
 
   std::vector<std::vector<std::string>> cells_;  // cells_[column][storedRow]
   std::vector<int> widths_;
@@ -83,4 +87,7 @@ class TListGridRows {
   TListGridSortMode sortMode_ = smAutomatic;
   bool selfOrdering_ = true;
   QCollator collator_;
+  // The last key made: a refill often repeats one key (the always-empty marks column).
+  mutable std::string lastKeyText_;
+  mutable std::optional<QCollatorSortKey> lastKey_;
 };

@@ -44,8 +44,8 @@ TEST(ListGridRows, ManyRowsStayOrderedAcrossBlocks) {
   // Enough rows to split the index into many blocks, with many equal keys among them.
   TListGridRows grid;
   grid.SetColCount(2);
-  for (int i = 0; i < 3000; ++i) grid.AddRow({std::to_string((i * 7919) % 100), std::to_string(i)});
-  ASSERT_EQ(grid.RowCount(), 3000);
+  for (int i = 0; i < 6000; ++i) grid.AddRow({std::to_string((i * 7919) % 100), std::to_string(i)});
+  ASSERT_EQ(grid.RowCount(), 6000);
   for (int r = 1; r < grid.RowCount(); ++r) {
     const int a = std::stoi(grid.GetCell(0, r - 1)), b = std::stoi(grid.GetCell(0, r));
     // Keys compare as texts: "10" sorts before "9".

@@ -79,8 +79,10 @@ void TListGrid::SetSortDir(int dir) {
 
 int TListGrid::VisibleRowCount() const { return itemHeight_ > 0 ? viewport()->height() / itemHeight_ : 0; }
 
-int TListGrid::AddRow(const std::vector<std::string>& cells) {
-  const int entry = rows_.AddRow(cells);
+int TListGrid::AddRow(const std::vector<std::string>& cells) { return AddRow(std::vector<std::string>(cells)); }
+
+int TListGrid::AddRow(std::vector<std::string>&& cells) {
+  const int entry = rows_.AddRow(std::move(cells));
   if (updateCount_ > 0)
     structureChanged_ = true;
   else

@@ -57,6 +57,7 @@ class TListGrid : public QListView {
 
   // Operations.
   int AddRow(const std::vector<std::string>& cells);
+  int AddRow(std::vector<std::string>&& cells);
   void DeleteRow(int displayedRow);
   void ClearRows();
   std::string GetCell(int column, int displayedRow) const { return rows_.GetCell(column, displayedRow); }

@@ -1,0 +1,263 @@
+// quillet scan: imports the logs as the desktop program does when they are chosen in its open
+// dialog (same queue, same controller on its worker thread, same tree manager), then prints the
+// folder tree from "NIFTY SERVE" down.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/LogAnalize.h"
+#include "cli/Cli.h"
+#include "common/Cp932.h"
+#include "tree/ImportQueue.h"
+#include "tree/MakeTree.h"
+#include "tree/TreeNodes.h"
+
+namespace quillet {
+namespace {
+
+int Usage(const char* problem, const std::string& detail = {}) {
+  std::fprintf(stderr, "quillet scan: %s%s\n", problem, detail.c_str());
+  PrintUsage(stderr);
+  return kUsageError;
+}
+
+// CATEGORY[:NAME]: a decimal category 0..10 and an optional name in UTF-8.
+bool ParseStart(const std::string& text, TForumData& start) {
+  const size_t colon = text.find(':');
+  const std::string number = text.substr(0, colon);
+  if (number.empty() || number.size() > 2) return false;
+  unsigned value = 0;
+  for (const char c : number) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > fcSentMail) return false;
+  start.Category = static_cast<uint8_t>(value);
+  start.Name.clear();
+  if (colon != std::string::npos) return TryFromUtf8(text.substr(colon + 1), start.Name);
+  return true;
+}
+
+std::string CurrentFolder() {
+  std::vector<char> buffer(4096);
+  while (!::getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE) return "/";
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+// The path as an open dialog returns it: absolute, joined to the current folder when relative,
+// with "." and ".." taken out by the text alone (links are not resolved).
+std::string DialogPath(const std::string& path, const std::string& currentFolder) {
+  const std::string joined = !path.empty() && path[0] == '/' ? path : currentFolder + "/" + path;
+  std::vector<std::string_view> parts;
+  std::string_view rest(joined);
+  while (!rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string clean;
+  for (const std::string_view part : parts) clean.append("/").append(part);
+  return clean.empty() ? "/" : clean;
+}
+
+// Collects the output and writes it in large pieces.
+class Output {
+ public:
+  explicit Output(bool raw) : raw_(raw) { buffer_.reserve(kFlushAt + 4096); }
+  ~Output() { Flush(); }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Bytes(std::string_view bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+  void Indent(int level) { buffer_.append(static_cast<size_t>(level) * 2, ' '); }
+  // A Shift-JIS text of the tree, in UTF-8 unless raw.
+  void Text(std::string_view sjis) { Bytes(raw_ || IsAscii(sjis) ? std::string(sjis) : ToUtf8(sjis)); }
+  // A JSON string of a Shift-JIS text (always UTF-8).
+  void Json(std::string_view sjis) {
+    const std::string utf8 = IsAscii(sjis) ? std::string(sjis) : ToUtf8(sjis);
+    buffer_.push_back('"');
+    for (const char c : utf8) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '"' || c == '\\') {
+        buffer_.push_back('\\');
+        buffer_.push_back(c);
+      } else if (u < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", u);
+        buffer_.append(escape);
+      } else {
+        buffer_.push_back(c);
+      }
+    }
+    buffer_.push_back('"');
+  }
+  void Number(int value) { Bytes(std::to_string(value)); }
+  void Flush() {
+    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    buffer_.clear();
+    std::fflush(stdout);
+  }
+
+ private:
+  static constexpr size_t kFlushAt = size_t{1} << 20;
+  static bool IsAscii(std::string_view text) {
+    for (const char c : text)
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+  }
+  bool raw_;
+  std::string buffer_;
+};
+
+// One line per node, two spaces per level; a node's IDs one level further in, right below it.
+void PrintText(Output& out, const TTreeNode* node, int level) {
+  out.Indent(level);
+  out.Text(node->Text());
+  out.Bytes("\n");
+  if (const TStringListWithHash* set = node->IDSet()) {
+    for (int i = 0; i < set->Count(); ++i) {
+      const std::string& id = set->Strings(i);
+      if (id.empty()) continue;
+      const TminiIDDataSet* record = set->Objects(i);
+      out.Indent(level + 1);
+      out.Text(id);
+      out.Bytes("  ");
+      out.Text(record ? record->Handle : std::string());
+      out.Bytes("\n");
+    }
+  }
+  for (int i = 0; i < node->Count(); ++i) PrintText(out, node->Item(i), level + 1);
+}
+
+void PrintJson(Output& out, const TTreeNode* node) {
+  out.Bytes("{\"text\": ");
+  out.Json(node->Text());
+  out.Bytes(", \"image\": ");
+  out.Number(node->ImageIndex());
+  out.Bytes(", \"selectedImage\": ");
+  out.Number(node->SelectedIndex());
+  out.Bytes(", \"ids\": [");
+  bool first = true;
+  if (const TStringListWithHash* set = node->IDSet()) {
+    for (int i = 0; i < set->Count(); ++i) {
+      const std::string& id = set->Strings(i);
+      if (id.empty()) continue;
+      const TminiIDDataSet* record = set->Objects(i);
+      out.Bytes(first ? "{\"id\": " : ", {\"id\": ");
+      first = false;
+      out.Json(id);
+      out.Bytes(", \"handle\": ");
+      out.Json(record ? record->Handle : std::string());
+      out.Bytes(", \"handles\": [");
+      if (record) {
+        for (size_t h = 0; h < record->Handles.size(); ++h) {
+          if (h) out.Bytes(", ");
+          out.Json(record->Handles[h]);
+        }
+      }
+      out.Bytes("]}");
+    }
+  }
+  out.Bytes("], \"children\": [");
+  for (int i = 0; i < node->Count(); ++i) {
+    if (i) out.Bytes(", ");
+    PrintJson(out, node->Item(i));
+  }
+  out.Bytes("]}");
+}
+
+}  // namespace
+
+int ScanTreeCommand(const std::vector<std::string>& args) {
+  bool json = false, raw = false, integrate = false;
+  TForumData start;
+  std::vector<std::string> files;
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
+      files.push_back(arg);
+    } else if (arg == "--") {
+      optionsDone = true;
+    } else if (arg == "--json") {
+      json = true;
+    } else if (arg == "--raw") {
+      raw = true;
+    } else if (arg == "--integrate") {
+      integrate = true;
+    } else if (arg == "--start" || arg.rfind("--start=", 0) == 0) {
+      std::string value;
+      if (arg == "--start") {
+        if (i + 1 >= args.size()) return Usage("--start needs CATEGORY[:NAME]");
+        value = args[++i];
+      } else {
+        value = arg.substr(std::strlen("--start="));
+      }
+      if (!ParseStart(value, start))
+        return Usage("bad start context (CATEGORY 0-10, NAME in CP932 characters): ", value);
+    } else {
+      return Usage("unknown option ", arg);
+    }
+  }
+  if (files.empty()) return Usage("no log file given");
+  const std::string here = CurrentFolder();
+  for (std::string& file : files) file = DialogPath(file, here);
+
+  // The controller hands its finds over through an event loop on this thread.
+  static int argc = 1;
+  static char name[] = "quillet";
+  static char* argv[] = {name, nullptr};
+  std::unique_ptr<QCoreApplication> app;
+  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+
+  TTreeNodes nodes;
+  std::vector<std::string> unreadable;
+  {
+    TTreeMgr treeMgr(&nodes);
+    TTreeNode* root = treeMgr.FindOrAddChild(nullptr, "NIFTY SERVE");
+    root->SetImages(imgRoot, imgRootSelected);
+    TImportQueue queue(&treeMgr);
+    QEventLoop loop;
+    queue.OnUnreadable = [&unreadable](const std::vector<std::string>& paths) { unreadable = paths; };
+    queue.OnFinished = [&loop] { loop.quit(); };
+    if (queue.Import(files, start, integrate) && queue.Running()) loop.exec();
+
+    Output out(raw && !json);
+    if (json) {
+      PrintJson(out, root);
+      out.Bytes("\n");
+    } else {
+      PrintText(out, root, 0);
+    }
+    out.Flush();
+    // The manager deletes the tree with itself.
+  }
+  for (const std::string& path : unreadable) std::fprintf(stderr, "quillet scan: cannot read %s\n", path.c_str());
+  if (std::ferror(stdout)) {
+    std::fprintf(stderr, "quillet scan: error writing the output\n");
+    return 1;
+  }
+  return unreadable.empty() ? 0 : 1;
+}
+
+}  // namespace quillet

@@ -1,0 +1,228 @@
+#include "tree/MakeTree.h"
+
+#include <time.h>
+
+#include <utility>
+
+#include "common/Cp932.h"
+#include "common/UserInterface.h"
+#include "iddb/PickEngine.h"
+
+namespace {
+
+// How often pending window events run while a scan files its finds.
+constexpr int64_t kEventsEveryMs = 20;
+
+// Milliseconds of a cheap monotonic clock; it is read for every find.
+int64_t NowMs() {
+  timespec ts{};
+#ifdef CLOCK_MONOTONIC_COARSE
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+#else
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+#endif
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+// Follows the tree: a deleted subtree that holds the node of the running scan stops that scan,
+// and any change of the tree drops the remembered target folders.
+class TTreeMgr::Watcher final : public TTreeObserver {
+ public:
+  explicit Watcher(TTreeMgr& mgr) : mgr_(mgr) {}
+  void BeforeInsert(TTreeNode*, int) override { mgr_.ForgetTargets(); }
+  void BeforeRemove(TTreeNode* node) override {
+    mgr_.ForgetTargets();
+    mgr_.ForgetFileNodeUnder(node);
+  }
+  void BeforeMove(TTreeNode*, TTreeNode*, int) override { mgr_.ForgetTargets(); }
+  void Changed(TTreeNode*) override { mgr_.ForgetTargets(); }
+
+ private:
+  TTreeMgr& mgr_;
+};
+
+TTreeMgr::TTreeMgr(TTreeNodes* nodes)
+    : Nodes(nodes), Analysis(std::make_unique<TLogAnalysis>()), watcher_(std::make_unique<Watcher>(*this)) {
+  if (Nodes) Nodes->AddObserver(watcher_.get());
+}
+
+TTreeMgr::~TTreeMgr() {
+  // The tree goes before the controller: nothing found from here on is filed or reported.
+  destroying_ = true;
+  FileNode = nullptr;
+  ForgetTargets();
+  Analysis->OnFound = nullptr;
+  Analysis->OnEnd = nullptr;
+  if (Nodes) {
+    Nodes->RemoveObserver(watcher_.get());
+    if (TTreeNode* first = Nodes->GetFirstNode()) DeleteNode(first);
+  }
+}
+
+bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start) {
+  // A running scan keeps its node: switching it would file the rest of that log elsewhere.
+  if (Analysis->Running()) return false;
+  FileNode = fileNode;
+  ForgetTargets();
+  Analysis->OnFound = [this](TLogAnalysis* sender, const TIDData& find, const TForumData& context) {
+    HandleFound(sender, find, context);
+  };
+  Analysis->OnEnd = [this](TLogAnalysis* sender, const std::string& name) { HandleEnd(sender, name); };
+  lastEventsMs_ = NowMs();
+  return Analysis->Analyze(fileName, start);
+}
+
+void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData& context) {
+  if (!FileNode || destroying_) return;
+  TTreeNode* target = TargetOf(context);
+  if (!target) return;
+  if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
+  TStringListWithHash& set = *target->IDSet();
+  const int index = set.IndexOf(find.ID);
+  if (index == -1) {
+    auto record = std::make_unique<TminiIDDataSet>(find.ID);
+    record->AddHandle(find.HandleName);
+    set.AddObject(find.ID, std::move(record));
+  } else if (TminiIDDataSet* record = set.Objects(index)) {
+    record->AddHandle(find.HandleName);
+  }
+  // Let the window paint and take input now and then. This is the last thing done here: a
+  // command run meanwhile may delete folders, or even this manager.
+  const int64_t now = NowMs();
+  if (now - lastEventsMs_ >= kEventsEveryMs) {
+    lastEventsMs_ = now;
+    quillet::ui().ProcessEvents();
+  }
+}
+
+void TTreeMgr::HandleEnd(TLogAnalysis*, const std::string& fileName) {
+  if (destroying_) return;
+  const TFileEndEvent onFileEnd = OnFileEnd;  // a handler may replace it, or destroy us
+  if (onFileEnd) onFileEnd(this, fileName);
+}
+
+TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
+  const uint8_t category = context.Category;
+  if (category == fcNone || category > fcSentMail) return nullptr;
+  // The name counts for forums, PATIOs and the CB simulator only.
+  const bool named = category <= fcCBSimulator;
+  if (target_ && category == lastCategory_ && (!named || context.Name == lastName_)) return target_;
+
+  if (category != lastCategory_ || (named && context.Name != lastName_)) {
+    lastCategory_ = category;
+    lastName_ = named ? context.Name : std::string();
+    secondLevel_ = nullptr;
+    switch (category) {
+      case fcForum:
+      case fcLibrary:
+      case fcConference:
+      case fcRealTime:
+        firstLevel_ = SJ("フォーラム(") + lastName_ + ")";
+        if (category == fcLibrary) secondLevel_ = &SJ("ライブラリ");
+        if (category == fcConference) secondLevel_ = &SJ("会議室");
+        if (category == fcRealTime) secondLevel_ = &SJ("ＲＴ会議");
+        break;
+      case fcPatio:
+      case fcPatioConference:
+      case fcPatioGuest:
+        firstLevel_ = "PATIO(" + lastName_ + ")";
+        if (category == fcPatioConference) secondLevel_ = &SJ("会議室");
+        if (category == fcPatioGuest) {
+          static const std::string guest = "GUEST";
+          secondLevel_ = &guest;
+        }
+        break;
+      case fcCBSimulator:
+        firstLevel_ = SJ("ＣＢシミュレータ");
+        secondLevel_ = &lastName_;  // the band
+        break;
+      case fcReceivedMail:
+        firstLevel_ = SJ("電子メール");
+        secondLevel_ = &SJ("受信メール");
+        break;
+      default:  // fcSentMail
+        firstLevel_ = SJ("電子メール");
+        secondLevel_ = &SJ("送信メール");
+        break;
+    }
+  }
+
+  TTreeNode* first = FindOrAddChild(FileNode, firstLevel_);
+  first->SetImages(imgCategory, imgCategorySelected);
+  TTreeNode* target = first;
+  if (secondLevel_) {
+    target = FindOrAddChild(first, *secondLevel_);
+    target->SetImages(imgFolder, imgFolderSelected);
+  }
+  // Remembered until the tree changes in any way (the watcher forgets it), so the next find of
+  // this screen lands where the lookup above would put it.
+  target_ = target;
+  return target;
+}
+
+void TTreeMgr::ForgetTargets() { target_ = nullptr; }
+
+void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
+  if (!FileNode || !FileNode->HasAsAncestor(node)) return;
+  FileNode = nullptr;
+  // Its finds have nowhere to go: the scan ends at the next line and its end is still reported.
+  if (!destroying_) Analysis->Stop();
+}
+
+TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) {
+  if (parent) {
+    for (int i = 0; i < parent->Count(); ++i)
+      if (parent->Item(i)->Text() == text) return parent->Item(i);
+  } else {
+    for (int i = 0; i < Nodes->TopCount(); ++i)
+      if (Nodes->Top(i)->Text() == text) return Nodes->Top(i);
+  }
+  TTreeNode* child = Nodes->AddChild(parent, text);
+  child->SetIDSet(std::make_unique<TStringListWithHash>());
+  return child;
+}
+
+void TTreeMgr::DeleteNode(TTreeNode* node) {
+  // The tree releases the ID sets with their nodes (a group node holds none); the watcher stops
+  // a scan that files below.
+  if (node) Nodes->Delete(node);
+}
+
+void TTreeMgr::CollectData(TTreeNode* destination, TTreeNode* source) {
+  if (!destination || !source) return;
+  if (source != RegisteredIDNode) {
+    // The children of "登録ID" are groups, whose IDs come from the store below.
+    for (int i = 0; i < source->Count(); ++i) CollectData(destination, source->Item(i));
+  }
+  if (destination == source && source != RegisteredIDNode) return;  // its own IDs are there
+  if (!destination->IDSet()) destination->SetIDSet(std::make_unique<TStringListWithHash>());
+  TStringListWithHash& into = *destination->IDSet();
+
+  if (source == RegisteredIDNode) {
+    if (!PickData) return;
+    PickData->FindNext("");
+    while (PickData->FindNext(" ")) {
+      const std::string id = PickData->CurrentID();
+      if (into.IndexOf(id) != -1) continue;
+      auto record = std::make_unique<TminiIDDataSet>(id);
+      record->AddHandle(PickData->CurrentHandle());
+      into.AddObject(id, std::move(record));
+    }
+    return;
+  }
+
+  const TStringListWithHash* from = source->IDSet();
+  if (!from) return;
+  for (int i = 0; i < from->Count(); ++i) {
+    const std::string& id = from->Strings(i);
+    if (id.empty() || into.IndexOf(id) != -1) continue;  // blank entries are deleted ones
+    auto record = std::make_unique<TminiIDDataSet>(id);
+    if (const TminiIDDataSet* original = from->Objects(i)) {
+      record->Handle = original->Handle;
+      record->Handles = original->Handles;
+    }
+    into.AddObject(id, std::move(record));
+  }
+}

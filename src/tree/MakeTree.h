@@ -1,0 +1,97 @@
+#pragma once
+// The folder tree manager: files every find of a log scan into the folder tree (file node >
+// forum, PATIO, CB simulator or e-mail > room), and offers the node operations the folder
+// commands use: find-or-add a child, delete a subtree, collect the IDs of a subtree, search.
+//
+// GUI thread only. The core knows no GUI: while a scan files its finds, pending window events run
+// through quillet::ui().ProcessEvents(), and the search selects its result through a hook.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/LogAnalysis.h"
+#include "tree/TreeNodes.h"
+
+class TPickData;
+
+// Image indexes of the folder tree (normal / selected).
+enum : int {
+  imgFolder = 0, imgFolderSelected = 1,            // rooms and user folders
+  imgGroup = 2, imgGroupSelected = 3,              // group nodes
+  imgSearch = 4, imgSearchSelected = 5,            // search results
+  imgRoot = 6, imgRootSelected = 7,                // "NIFTY SERVE"
+  imgFileDone = 8, imgFileDoneSelected = 9,        // a log (or ID file) that has been read
+  imgCategory = 10, imgCategorySelected = 11,      // forums, PATIOs, CB simulator, e-mail
+  imgRegistered = 12, imgRegisteredSelected = 13,  // "登録ID"
+  imgFileBusy = 14, imgFileBusySelected = 15,      // a log being read
+};
+
+class TTreeMgr {
+ public:
+  using TFileEndEvent = std::function<void(TTreeMgr* sender, const std::string& fileName)>;
+  using TSelectHook = std::function<void(TTreeNode* node)>;
+
+  explicit TTreeMgr(TTreeNodes* nodes);
+  // Deletes the tree (its first top-level node with everything below), then releases the
+  // controller; a scan still running files nothing more and reports no end.
+  ~TTreeMgr();
+  TTreeMgr(const TTreeMgr&) = delete;
+  TTreeMgr& operator=(const TTreeMgr&) = delete;
+
+  // The node the running scan files into; cleared when that node (or one above it) is deleted.
+  TTreeNode* FileNode = nullptr;
+  // "登録ID"; set by the owner right after creating it.
+  TTreeNode* RegisteredIDNode = nullptr;
+  TTreeNodes* const Nodes;
+  const std::unique_ptr<TLogAnalysis> Analysis;
+  // Fired when a scan ends, with the path it was started with (also after a stop).
+  TFileEndEvent OnFileEnd;
+
+  // The ID store, for the registered IDs of "登録ID" and of the group nodes (collection and
+  // search). May stay null: those nodes then yield nothing.
+  TPickData* PickData = nullptr;
+  // Makes a node the selected one in the window and shows its IDs (the end of a search).
+  TSelectHook OnSelectNode;
+
+  // Starts scanning fileName into fileNode. False, and no OnFileEnd follows, when the file does
+  // not exist or another scan is still running.
+  bool AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start);
+  // Files one find (the controller's OnFound).
+  void HandleFound(TLogAnalysis* sender, const TIDData& find, const TForumData& context);
+  // The controller's OnEnd: hands the end on to OnFileEnd.
+  void HandleEnd(TLogAnalysis* sender, const std::string& fileName);
+
+  // The first child whose text is byte for byte equal, else a new child with an empty ID set.
+  TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text);
+  // Deletes the node with its whole subtree and their ID sets. Deleting the node of the running
+  // scan or one above it first stops that scan; its end is still reported.
+  void DeleteNode(TTreeNode* node);
+  // Adds to destination the IDs of source and of all its descendants that it does not hold yet.
+  void CollectData(TTreeNode* destination, TTreeNode* source);
+
+  // Folder search (Search.cpp): puts the IDs of node (and of its sub-folders) whose ID, handle or
+  // memo contains the keyword into the result folder '"keyword"(in node)', then selects it.
+  TTreeNode* SearchFolder(TTreeNode* node, const std::string& keyword, bool includeSubFolders);
+  void SearchNode(TTreeNode* result, TTreeNode* source, bool includeSubFolders, const std::string& keyword);
+
+ private:
+  class Watcher;
+
+  void ForgetFileNodeUnder(TTreeNode* node);
+  void ForgetTargets();
+  TTreeNode* TargetOf(const TForumData& context);
+
+  std::unique_ptr<Watcher> watcher_;
+  bool destroying_ = false;
+  int64_t lastEventsMs_ = 0;  // when pending events last ran during a scan
+
+  // The folder texts of the last context filed and the folder they led to, kept so that a run of
+  // finds in one screen neither builds the texts nor looks the folders up again for every find.
+  // The folder is forgotten at any change of the tree.
+  uint8_t lastCategory_ = 0xFF;
+  std::string lastName_;
+  std::string firstLevel_;
+  const std::string* secondLevel_ = nullptr;
+  TTreeNode* target_ = nullptr;
+};
