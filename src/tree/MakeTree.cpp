@@ -43,8 +43,11 @@ class TTreeMgr::Watcher final : public TTreeObserver {
   TTreeMgr& mgr_;
 };
 
-TTreeMgr::TTreeMgr(TTreeNodes* nodes)
-    : Nodes(nodes), Analysis(std::make_unique<TLogAnalysis>()), watcher_(std::make_unique<Watcher>(*this)) {
+TTreeMgr::TTreeMgr(TTreeNodes* nodes, TPickData* pickData)
+    : Nodes(nodes),
+      Analysis(std::make_unique<TLogAnalysis>()),
+      PickData(pickData),
+      watcher_(std::make_unique<Watcher>(*this)) {
   if (Nodes) Nodes->AddObserver(watcher_.get());
 }
 

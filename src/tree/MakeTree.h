@@ -32,7 +32,9 @@ class TTreeMgr {
   using TFileEndEvent = std::function<void(TTreeMgr* sender, const std::string& fileName)>;
   using TSelectHook = std::function<void(TTreeNode* node)>;
 
-  explicit TTreeMgr(TTreeNodes* nodes);
+  // Works on the tree's node collection (not owned); the ID store may be given now or later.
+  explicit TTreeMgr(TTreeNodes* nodes, TPickData* pickData = nullptr);
+  explicit TTreeMgr(TTreeNodes& nodes, TPickData* pickData = nullptr) : TTreeMgr(&nodes, pickData) {}
   // Deletes the tree (its first top-level node with everything below), then releases the
   // controller; a scan still running files nothing more and reports no end.
   ~TTreeMgr();
