@@ -41,6 +41,7 @@ class TTreeModel;
 
 namespace quillet {
 class GuiInterface;
+class UserInterface;
 }
 
 class TMainForm : public QMainWindow {
@@ -238,6 +239,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<quillet::Dialogs> ownDialogs_;
   quillet::Dialogs* dialogs_;
   std::unique_ptr<quillet::GuiInterface> ui_;
+  quillet::UserInterface* previousUi_ = nullptr;
   TTreeNodes nodes_;
   TTreeModel* treeModel_ = nullptr;
   std::unique_ptr<TPickData> PickData_;

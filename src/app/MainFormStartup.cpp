@@ -30,7 +30,7 @@ TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(p
   }
   dialogs_ = dialogs;
   ui_ = std::make_unique<quillet::GuiInterface>(*dialogs_);
-  quillet::SetUserInterface(ui_.get());
+  previousUi_ = quillet::SetUserInterface(ui_.get());
   BuildControls();
   BuildMenus();
   BuildCommands();
@@ -44,7 +44,7 @@ TMainForm::~TMainForm() {
   TreeView = nullptr;
   delete treeModel_;
   treeModel_ = nullptr;
-  if (quillet::SetUserInterface(nullptr) != ui_.get()) quillet::SetUserInterface(nullptr);
+  quillet::SetUserInterface(previousUi_);
 }
 
 TTreeNode* TMainForm::RootNode() const { return nodes_.GetFirstNode(); }
@@ -61,7 +61,9 @@ void TMainForm::FormCreate() {
   TreeMgr_ = std::make_unique<TTreeMgr>(&nodes_);
   TreeMgr_->PickData = PickData_.get();
   ImportQueue_ = std::make_unique<TImportQueue>(TreeMgr_.get());
-  TreeMgr_->OnFileEnd = [this](TTreeMgr* sender, const std::string& fileName) { AnalysisEnded(sender, fileName); };
+  TreeMgr_->OnFileEnd = [this](TTreeMgr* sender, const std::string& fileName) {
+    Run([&] { AnalysisEnded(sender, fileName); });
+  };
   ConnectImportQueue();
   // The end of a search: its result folder selected and shown.
   TreeMgr_->OnSelectNode = [this](TTreeNode* node) {
