@@ -35,6 +35,7 @@ class QTreeView;
 class TListGrid;
 class TPickData;
 class TSeparater;
+class TImportQueue;
 class TTreeMgr;
 class TTreeModel;
 
@@ -100,8 +101,6 @@ class TMainForm : public QMainWindow {
 
   // --- state ---
   TTreeNode* RegistNode = nullptr;
-  std::vector<std::string> FileQueue;
-  std::string IntegrateName;
   std::string DataFileName;  // a file-system path
   bool ClickOnItem = false;
   int SavedIDHeight = 0;
@@ -109,8 +108,10 @@ class TMainForm : public QMainWindow {
   TForumData DefaultForumData;
 
   TPickData& PickData() { return *PickData_; }
-  TTreeNodes& Nodes() { return nodes_; }
   TTreeMgr& TreeMgr() { return *TreeMgr_; }
+  // The running import's files (FileQueue, IntegrateName) live in the queue.
+  TImportQueue& ImportQueue() { return *ImportQueue_; }
+  TTreeNodes& Nodes() { return nodes_; }
   TTreeModel& TreeModel() { return *treeModel_; }
   TTreeNode* RootNode() const;
   TTreeNode* SelectedNode() const;
@@ -210,6 +211,7 @@ class TMainForm : public QMainWindow {
   void InstallDragDrop();  // MainFormDragDrop.cpp
   void DeleteTreeNode(TTreeNode* node);
   TTreeNode* FileNodeNamed(const std::string& path);  // MainFormImport.cpp
+  void ConnectImportQueue();
   void SetImportRunning(bool running);
   void UpdateImportProgress();
   class TDragDropFilter;
@@ -242,6 +244,8 @@ class TMainForm : public QMainWindow {
   TTreeModel* treeModel_ = nullptr;
   std::unique_ptr<TPickData> PickData_;
   std::unique_ptr<TTreeMgr> TreeMgr_;
+  std::unique_ptr<TImportQueue> ImportQueue_;
+  bool closeAfterImport_ = false;
   QStandardItemModel* headerModel_ = nullptr;
   bool section0Clickable_ = true;
   bool treeEditable_ = false;
