@@ -35,11 +35,13 @@ class QTreeView;
 class TListGrid;
 class TPickData;
 class TSeparater;
+class TImportQueue;
 class TTreeMgr;
 class TTreeModel;
 
 namespace quillet {
 class GuiInterface;
+class UserInterface;
 }
 
 class TMainForm : public QMainWindow {
@@ -99,8 +101,6 @@ class TMainForm : public QMainWindow {
 
   // --- state ---
   TTreeNode* RegistNode = nullptr;
-  std::vector<std::string> FileQueue;
-  std::string IntegrateName;
   std::string DataFileName;  // a file-system path
   bool ClickOnItem = false;
   int SavedIDHeight = 0;
@@ -108,6 +108,9 @@ class TMainForm : public QMainWindow {
   TForumData DefaultForumData;
 
   TPickData& PickData() { return *PickData_; }
+  TTreeMgr& TreeMgr() { return *TreeMgr_; }
+  // The running import's files (FileQueue, IntegrateName) live in the queue.
+  TImportQueue& ImportQueue() { return *ImportQueue_; }
   TTreeNodes& Nodes() { return nodes_; }
   TTreeModel& TreeModel() { return *treeModel_; }
   TTreeNode* RootNode() const;
@@ -208,6 +211,7 @@ class TMainForm : public QMainWindow {
   void InstallDragDrop();  // MainFormDragDrop.cpp
   void DeleteTreeNode(TTreeNode* node);
   TTreeNode* FileNodeNamed(const std::string& path);  // MainFormImport.cpp
+  void ConnectImportQueue();
   void SetImportRunning(bool running);
   void UpdateImportProgress();
   class TDragDropFilter;
@@ -235,10 +239,13 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<quillet::Dialogs> ownDialogs_;
   quillet::Dialogs* dialogs_;
   std::unique_ptr<quillet::GuiInterface> ui_;
+  quillet::UserInterface* previousUi_ = nullptr;
   TTreeNodes nodes_;
   TTreeModel* treeModel_ = nullptr;
   std::unique_ptr<TPickData> PickData_;
   std::unique_ptr<TTreeMgr> TreeMgr_;
+  std::unique_ptr<TImportQueue> ImportQueue_;
+  bool closeAfterImport_ = false;
   QStandardItemModel* headerModel_ = nullptr;
   bool section0Clickable_ = true;
   bool treeEditable_ = false;

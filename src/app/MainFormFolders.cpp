@@ -11,10 +11,7 @@
 #include "common/Cp932.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
-#if __has_include("tree/MakeTree.h")
 #include "tree/MakeTree.h"
-#define QUILLET_HAVE_TREE_MANAGER 1
-#endif
 
 namespace {
 
@@ -27,13 +24,8 @@ QString Quoted(const TTreeNode* node, const QString& rest) {
 
 }  // namespace
 
-void TMainForm::DeleteTreeNode(TTreeNode* node) {
-#ifdef QUILLET_HAVE_TREE_MANAGER
-  TreeMgr_->DeleteNode(node);
-#else
-  nodes_.Delete(node);
-#endif
-}
+// Through the manager, which stops a scan filing into the node or below it first.
+void TMainForm::DeleteTreeNode(TTreeNode* node) { TreeMgr_->DeleteNode(node); }
 
 void TMainForm::Create1Click() {
   TTreeNode* parent = SelectedNode();
@@ -134,9 +126,7 @@ void TMainForm::DeleteGroup1Click() {
 void TMainForm::Collect1Click() {
   TTreeNode* node = SelectedNode();
   if (!node) return;
-#ifdef QUILLET_HAVE_TREE_MANAGER
   TreeMgr_->CollectData(node, node);
-#endif
   RefreshIDView();
 }
 
@@ -144,11 +134,7 @@ void TMainForm::Search1Click() {
   TSearchForm form(
       SelectedNode(), nodes_,
       [this](TTreeNode* node, const std::string& keyword, bool subFolders) {
-#ifdef QUILLET_HAVE_TREE_MANAGER
-        TreeMgr_->SearchFolder(node, keyword, subFolders);
-#else
-        (void)node, (void)keyword, (void)subFolders;
-#endif
+        TreeMgr_->SearchFolder(node, keyword, subFolders);  // selects and shows the result folder
       },
       *dialogs_, this);
   dialogs_->Modal(form);

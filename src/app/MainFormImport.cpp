@@ -2,6 +2,7 @@
 // and a stop; other programs' ID files; the list written to a text file. Also the list popup's
 // items that open or copy something.
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
@@ -23,10 +24,8 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/ImportOther.h"
 #include "iddb/PickEngine.h"
-#if __has_include("tree/MakeTree.h")
+#include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
-#define QUILLET_HAVE_TREE_MANAGER 1
-#endif
 
 namespace {
 
@@ -34,21 +33,6 @@ QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet
 
 // Open dialogs start in the user's home folder.
 QString StartFolder() { return QDir::homePath(); }
-
-// A file-system path as a node text. Characters without a Shift-JIS form become "?", so that a
-// file with such a name still gets its folder.
-std::string NodeTextOfPath(const QString& path) {
-  std::string text;
-  if (quillet::TryFromUtf8(path.toStdString(), text)) return text;
-  text.clear();
-  for (const uint c : path.toUcs4()) {
-    std::string one;
-    text += quillet::TryFromUtf8(QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1).toStdString(), one)
-                ? one
-                : std::string("?");
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -103,7 +87,7 @@ void TMainForm::Convert1Click() {
   const std::string group = ImportGroupFromAnswer(typed);
   if (group.empty()) return;
 
-  TTreeNode* folder = AddChildNode(RootNode(), NodeTextOfPath(path));
+  TTreeNode* folder = AddChildNode(RootNode(), TImportQueue::NodeTextOf(path.toStdString()));
   if (!folder->IDSet()) folder->SetIDSet(std::make_unique<TStringListWithHash>());
   folder->SetImages(14, 15);
   StatusPanel->setText(path + QStringLiteral("を検索中"));
@@ -158,6 +142,7 @@ void TMainForm::Copy1Click() {
 
 void TMainForm::Edit1Click() {
   if (IDView->ItemIndex() < 0) return;
+  IDViewClick();  // the editor shows the focused row, whatever selected it
   IDViewDblClick();
 }
 
@@ -166,16 +151,73 @@ void TMainForm::SearchLog1Click() {
   if (row < 0) return;
   const std::string id = IDView->GetCell(1, row);
   if (id.empty()) return;
-#ifdef QUILLET_HAVE_TREE_MANAGER
-  TreeMgr_->SearchFolder(RootNode(), id, true);
-#endif
+  TreeMgr_->SearchFolder(RootNode(), id, true);  // selects and shows the result folder
 }
 
 // --- logs -------------------------------------------------------------------------------------------
 
-bool TMainForm::Importing() const { return false; }
-void TMainForm::Import1Click() {}
-void TMainForm::AnalysisEnded(TTreeMgr*, const std::string&) {}
-void TMainForm::StopImport1Click() {}
-void TMainForm::SetImportRunning(bool) {}
-void TMainForm::UpdateImportProgress() {}
+void TMainForm::ConnectImportQueue() {
+  TImportQueue& queue = *ImportQueue_;
+  queue.OnStatus = [this](const std::string& text) {
+    StatusPanel->setText(quillet::MessageText(text));
+    UpdateImportProgress();
+  };
+  queue.OnFinished = [this] {
+    SetImportRunning(false);
+    TreeView->viewport()->update();
+    if (closeAfterImport_) QTimer::singleShot(0, this, [this] { close(); });
+  };
+  // Files that could not be read are told through the core's message, once the import has ended.
+}
+
+bool TMainForm::Importing() const { return ImportQueue_ && ImportQueue_->Running(); }
+
+void TMainForm::Import1Click() {
+  if (Importing()) return;  // one import at a time; the command is disabled meanwhile
+  const QStringList files = dialogs_->OpenFiles(
+      QString(), StartFolder(),
+      QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"), true);
+  if (files.isEmpty()) return;
+  TImportDialog dialog(DefaultForumData, *dialogs_, this);
+  dialog.IntegrateAllFiles->setEnabled(files.size() > 1);
+  ImportQueue_->IntegrateName.clear();
+  if (dialogs_->Modal(dialog) != QDialog::Accepted) return;
+  std::vector<std::string> paths;
+  for (const QString& file : files) paths.push_back(file.toStdString());
+  const bool integrate = dialog.IntegrateAllFiles->isEnabled() && dialog.IntegrateAllFiles->isChecked();
+  // Running before the first file starts: an import of files that are all missing ends at once.
+  SetImportRunning(true);
+  if (!ImportQueue_->Import(paths, DefaultForumData, integrate)) SetImportRunning(false);
+}
+
+void TMainForm::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) {
+  ImportQueue_->AnalysisEnded(sender, fileName);
+}
+
+void TMainForm::StopImport1Click() {
+  if (Importing()) ImportQueue_->Stop();
+}
+
+void TMainForm::SetImportRunning(bool running) {
+  if (!running && Importing()) return;  // the queue's end decides
+  Import1->setEnabled(!running);
+  Convert1->setEnabled(!running);
+  StopImport1->setEnabled(running);
+  ImportFiles->setVisible(running);
+  ImportProgress->setVisible(running);
+  if (running) {
+    ImportProgress->setValue(0);
+    ImportFiles->clear();
+    progressTimer_->start();
+  } else {
+    progressTimer_->stop();
+  }
+}
+
+void TMainForm::UpdateImportProgress() {
+  if (!Importing()) return;
+  uint64_t read = 0, size = 0;
+  if (ImportQueue_->Progress(read, size))
+    ImportProgress->setValue(size ? static_cast<int>(std::min<uint64_t>(read, size) * 1000 / size) : 0);
+  ImportFiles->setText(QStringLiteral("%1/%2").arg(ImportQueue_->FilesStarted()).arg(ImportQueue_->FilesTotal()));
+}

@@ -14,10 +14,8 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/DataFolder.h"
 #include "iddb/PickEngine.h"
-#if __has_include("tree/MakeTree.h")
+#include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
-#define QUILLET_HAVE_TREE_MANAGER 1
-#endif
 
 namespace {
 
@@ -32,7 +30,7 @@ TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(p
   }
   dialogs_ = dialogs;
   ui_ = std::make_unique<quillet::GuiInterface>(*dialogs_);
-  quillet::SetUserInterface(ui_.get());
+  previousUi_ = quillet::SetUserInterface(ui_.get());
   BuildControls();
   BuildMenus();
   BuildCommands();
@@ -46,39 +44,33 @@ TMainForm::~TMainForm() {
   TreeView = nullptr;
   delete treeModel_;
   treeModel_ = nullptr;
-  if (quillet::SetUserInterface(nullptr) != ui_.get()) quillet::SetUserInterface(nullptr);
+  quillet::SetUserInterface(previousUi_);
 }
 
 TTreeNode* TMainForm::RootNode() const { return nodes_.GetFirstNode(); }
 
-#ifdef QUILLET_HAVE_TREE_MANAGER
 TTreeNode* TMainForm::AddChildNode(TTreeNode* parent, const std::string& text) {
   return TreeMgr_->FindOrAddChild(parent, text);
 }
-#else
-// Until the tree manager is part of the build: the first child with exactly that text, else a new
-// child with an empty ID set, as the manager does it.
-class TTreeMgr {};
-TTreeNode* TMainForm::AddChildNode(TTreeNode* parent, const std::string& text) {
-  for (int i = 0; i < parent->Count(); ++i)
-    if (parent->Item(i)->Text() == text) return parent->Item(i);
-  TTreeNode* child = nodes_.AddChild(parent, text);
-  child->SetIDSet(std::make_unique<TStringListWithHash>());
-  return child;
-}
-#endif
 
 // The window's design places "NIFTY SERVE" in the tree; FormCreate builds the rest.
 void TMainForm::FormCreate() {
-  // 1-3: the import queue, the store, the tree manager reporting ended scans to the window.
-  FileQueue.clear();
+  // 1-3: the store, the tree manager, and the import queue over it; ended scans reach the
+  // window's AnalysisEnded, which hands them on to the queue.
   PickData_ = std::make_unique<TPickData>();
-#ifdef QUILLET_HAVE_TREE_MANAGER
-  TreeMgr_ = std::make_unique<TTreeMgr>(nodes_, PickData_.get());
-  TreeMgr_->OnFileEnd = [this](TTreeMgr*, const std::string&) {};
-#else
-  TreeMgr_ = std::make_unique<TTreeMgr>();
-#endif
+  TreeMgr_ = std::make_unique<TTreeMgr>(&nodes_);
+  TreeMgr_->PickData = PickData_.get();
+  ImportQueue_ = std::make_unique<TImportQueue>(TreeMgr_.get());
+  TreeMgr_->OnFileEnd = [this](TTreeMgr* sender, const std::string& fileName) {
+    Run([&] { AnalysisEnded(sender, fileName); });
+  };
+  ConnectImportQueue();
+  // The end of a search: its result folder selected and shown.
+  TreeMgr_->OnSelectNode = [this](TTreeNode* node) {
+    SelectNode(node);
+    TreeView->scrollTo(treeModel_->IndexOf(node));
+    RefreshIDView();
+  };
   // 4-5: the root's own ID set and the first import's starting context.
   RootNode()->SetIDSet(std::make_unique<TStringListWithHash>());
   DefaultForumData = TForumData{};
@@ -89,9 +81,7 @@ void TMainForm::FormCreate() {
   // 13: "登録ID".
   RegistNode = AddChildNode(RootNode(), SJ("登録ID"));
   RegistNode->SetImages(12, 13);
-#ifdef QUILLET_HAVE_TREE_MANAGER
   TreeMgr_->RegisteredIDNode = RegistNode;
-#endif
   // 14-15: group menus and one node per group, in letter order.
   RebuildGroupMenus();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
@@ -179,10 +169,7 @@ void TMainForm::FormDestroy() {
   ui_->processEvents = false;
   // The tree manager goes first and takes the whole tree with it.
   TreeMgr_.reset();
-#ifndef QUILLET_HAVE_TREE_MANAGER
-  nodes_.Clear();
-#endif
-  FileQueue.clear();
+  ImportQueue_.reset();
   Run([this] { WriteSettings(); });
   // The store saves the data file and the group file; a failure is reported, not swallowed.
   if (PickData_) {
@@ -193,7 +180,16 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::Exit1Click() { close(); }
 
-void TMainForm::closeEvent(QCloseEvent* event) { event->accept(); }
+// A running import is stopped first; the window closes once its scan has ended.
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (Importing()) {
+    closeAfterImport_ = true;
+    StopImport1Click();
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
 
 void TMainForm::ReportError(const std::exception& error) {
   dialogs_->Message(quillet::ApplicationTitle(), quillet::ErrorReportText(error.what()),

@@ -15,25 +15,7 @@
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
 #include "controls/GeneralRegistry.h"
-#if __has_include("tree/Search.h")
 #include "tree/Search.h"
-#else
-// The node of another tree reached by following the text path of `node` below its top-level node;
-// the deepest node that matched when the path cannot be followed to the end.
-static TTreeNode* FindTargetNode(const TTreeNode* node, TTreeNodes& nodes) {
-  std::vector<const std::string*> path;
-  for (const TTreeNode* n = node; n && n->Parent(); n = n->Parent()) path.push_back(&n->Text());
-  TTreeNode* current = nodes.GetFirstNode();
-  for (auto it = path.rbegin(); current && it != path.rend(); ++it) {
-    TTreeNode* next = nullptr;
-    for (int i = 0; i < current->Count() && !next; ++i)
-      if (current->Item(i)->Text() == **it) next = current->Item(i);
-    if (!next) break;
-    current = next;
-  }
-  return current;
-}
-#endif
 
 namespace {
 
@@ -93,7 +75,7 @@ TSearchForm::TSearchForm(TTreeNode* selected, TTreeNodes& nodes, SearchFunction 
   targetModel_ = std::make_unique<TTreeModel>(targetNodes_);
   TargetView->setModel(targetModel_.get());
   TargetView->expandAll();
-  if (selected) SelectTarget(FindTargetNode(selected, targetNodes_));
+  if (selected) SelectTarget(FindTargetNode(selected, &targetNodes_));
 
   connect(Keyword, &QComboBox::editTextChanged, this, [this] { KeywordChange(); });
   connect(Keyword, &QComboBox::activated, this, [this](int index) { picked_ = index; });
@@ -194,7 +176,7 @@ void TSearchForm::OKButtonClick() {
   // Without a selection the whole tree is searched from its top node.
   TTreeNode* target = TargetSelected();
   if (!target) target = targetNodes_.GetFirstNode();
-  TTreeNode* node = target ? FindTargetNode(target, mainNodes_) : mainNodes_.GetFirstNode();
+  TTreeNode* node = target ? FindTargetNode(target, &mainNodes_) : mainNodes_.GetFirstNode();
   try {
     if (node && search_) search_(node, SearchKey(sjis), SubFolder->isChecked());
   } catch (const std::exception& error) {

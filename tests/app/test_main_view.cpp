@@ -1,5 +1,6 @@
 // Layout, menus and view commands of the main window.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -237,6 +238,42 @@ TEST_F(MainFormTest, ListFollowsTheTreeSelectionByAnyKey) {
   QTest::mouseClick(w.TreeView->viewport(), Qt::LeftButton, {}, QPoint(5, w.TreeView->viewport()->height() - 3));
   EXPECT_EQ(w.SelectedNode(), w.RootNode()->Item(1));
   EXPECT_EQ(w.IDView->RowCount(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, ShortcutsReachTheirCommands) {
+  TMainForm& w = Open();
+  QApplication::setActiveWindow(&w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.TreeView->setFocus();
+  QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(w.ScaleTreeView->isChecked());
+  QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_FALSE(w.ScaleTreeView->isChecked());
+  EXPECT_EQ(w.TreeView->width(), 121);
+
+  // The list's popup shortcuts work while the list has the focus: Del removes from the folder.
+  TTreeNode* folder = AddFolder("f.log", {{"AAA00001", "a"}, {"BBB00002", "b"}});
+  Select(folder);
+  w.IDView->setFocus();
+  w.IDView->SetItemIndex(0);
+  QTest::keyClick(w.IDView, Qt::Key_Delete);
+  EXPECT_EQ(w.IDView->RowCount(), 1);
+  EXPECT_EQ(folder->IDSet()->Count(), 1);
+  // Ctrl+A is the auto-registration command here, not "select all".
+  AddFolder("g.log", {{"CCC00003", "c"}, {"DDD00004", "d"}});
+  Select(w.RootNode()->Item(1));
+  w.IDView->setFocus();
+  w.IDView->SetItemIndex(1);
+  QTest::keyClick(w.IDView, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(w.IDView->SelCount(), 1);
+  // Ctrl+N opens an empty editor with the focus in the ID field.
+  QTest::keyClick(w.IDView, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(w.IDEdit->isEnabled());
+  EXPECT_TRUE(w.IDEdit->hasFocus());
 }
 
 }  // namespace
