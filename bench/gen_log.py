@@ -41,14 +41,6 @@ def pad(data, width):
     return data + b" " * (width - len(data))
 
 
-def fit(rng, choices, limit):
-    """A random choice (encoded) no longer than `limit` bytes."""
-    while True:
-        data = sj(rng.choice(choices))
-        if len(data) <= limit:
-            return data
-
-
 SURNAMES = ["山田", "佐藤", "鈴木", "高橋", "田中", "渡辺", "伊藤", "中村", "小林", "加藤", "吉田",
             "山本", "松本", "井上", "木村", "林", "清水", "森", "池田", "橋本", "阿部", "石川"]
 GIVEN = ["太郎", "花子", "一郎", "美紀", "健", "由美", "誠", "直子", "浩", "裕子", "修", "恵",
@@ -186,10 +178,6 @@ def time_hm(r):
 
 def time_hms(r):
     return f"{r.randrange(24):02d}:{r.randrange(60):02d}:{r.randrange(60):02d}".encode()
-
-
-def normalize_ascii_id(text):
-    return text.upper()
 
 
 class Screens:

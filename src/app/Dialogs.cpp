@@ -47,11 +47,11 @@ QString WidgetDialogs::SaveFile(const QString& caption, const QString& folder, c
 int WidgetDialogs::Modal(QDialog& dialog) { return dialog.exec(); }
 
 void ScriptedDialogs::Message(const QString& caption, const QString& text, Icon icon) {
-  shown.push_back({Kind::Message, caption, text, icon});
+  shown.push_back({Kind::Message, caption, text, icon, {}});
 }
 
 bool ScriptedDialogs::Confirm(const QString& caption, const QString& text) {
-  shown.push_back({Kind::Confirm, caption, text, Icon::Question});
+  shown.push_back({Kind::Confirm, caption, text, Icon::Question, {}});
   if (confirms.empty()) {
     ++unanswered;
     return false;
@@ -61,8 +61,8 @@ bool ScriptedDialogs::Confirm(const QString& caption, const QString& text) {
   return answer;
 }
 
-QString ScriptedDialogs::Input(const QString& caption, const QString& prompt, const QString&) {
-  shown.push_back({Kind::Input, caption, prompt, Icon::None});
+QString ScriptedDialogs::Input(const QString& caption, const QString& prompt, const QString& initial) {
+  shown.push_back({Kind::Input, caption, prompt, Icon::None, initial});
   if (inputs.empty()) {
     ++unanswered;
     return {};
@@ -72,8 +72,9 @@ QString ScriptedDialogs::Input(const QString& caption, const QString& prompt, co
   return answer;
 }
 
-QStringList ScriptedDialogs::OpenFiles(const QString& caption, const QString&, const QString&, bool) {
-  shown.push_back({Kind::OpenFiles, caption, {}, Icon::None});
+QStringList ScriptedDialogs::OpenFiles(const QString& caption, const QString&, const QString& filter,
+                                       bool multiple) {
+  shown.push_back({Kind::OpenFiles, caption, multiple ? QStringLiteral("multiple") : QString(), Icon::None, filter});
   if (openFiles.empty()) {
     ++unanswered;
     return {};
@@ -83,8 +84,8 @@ QStringList ScriptedDialogs::OpenFiles(const QString& caption, const QString&, c
   return answer;
 }
 
-QString ScriptedDialogs::SaveFile(const QString& caption, const QString&, const QString&) {
-  shown.push_back({Kind::SaveFile, caption, {}, Icon::None});
+QString ScriptedDialogs::SaveFile(const QString& caption, const QString&, const QString& filter) {
+  shown.push_back({Kind::SaveFile, caption, {}, Icon::None, filter});
   if (saveFiles.empty()) {
     ++unanswered;
     return {};
@@ -95,7 +96,7 @@ QString ScriptedDialogs::SaveFile(const QString& caption, const QString&, const 
 }
 
 int ScriptedDialogs::Modal(QDialog& dialog) {
-  shown.push_back({Kind::Modal, dialog.windowTitle(), dialog.windowTitle(), Icon::None});
+  shown.push_back({Kind::Modal, dialog.windowTitle(), dialog.windowTitle(), Icon::None, {}});
   if (modals.empty()) {
     ++unanswered;
     return QDialog::Rejected;

@@ -56,8 +56,10 @@ class ScriptedDialogs : public Dialogs {
   struct Shown {
     Kind kind;
     QString caption;
-    QString text;  // message, question or prompt; the window title for a modal form
+    QString text;  // message, question or prompt; the window title for a modal form; "multiple" for a
+                   // file dialog that allows several files
     Icon icon = Icon::None;
+    QString detail;  // a file dialog's filter, an input box's initial text
   };
 
   void Message(const QString& caption, const QString& text, Icon icon) override;

@@ -25,14 +25,17 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QStandardItemModel;
 class QTabWidget;
+class QTimer;
 class QTreeView;
 class TListGrid;
 class TPickData;
 class TSeparater;
+class TImportQueue;
 class TTreeMgr;
 class TTreeModel;
 
@@ -93,13 +96,11 @@ class TMainForm : public QMainWindow {
           *Rename1 = nullptr, *Search1 = nullptr, *Collect1 = nullptr;
   QMenu* PopupMenu1 = nullptr;  // the list's
   QMenu* ChangeGroup = nullptr;
-  QMenu* Copy1 = nullptr;
+  QAction* Copy1 = nullptr;
   QAction *SearchLog1 = nullptr, *Delete1 = nullptr, *Edit1 = nullptr, *AutoRegist1 = nullptr;
 
   // --- state ---
   TTreeNode* RegistNode = nullptr;
-  std::vector<std::string> FileQueue;
-  std::string IntegrateName;
   std::string DataFileName;  // a file-system path
   bool ClickOnItem = false;
   int SavedIDHeight = 0;
@@ -107,8 +108,10 @@ class TMainForm : public QMainWindow {
   TForumData DefaultForumData;
 
   TPickData& PickData() { return *PickData_; }
-  TTreeNodes& Nodes() { return nodes_; }
   TTreeMgr& TreeMgr() { return *TreeMgr_; }
+  // The running import's files (FileQueue, IntegrateName) live in the queue.
+  TImportQueue& ImportQueue() { return *ImportQueue_; }
+  TTreeNodes& Nodes() { return nodes_; }
   TTreeModel& TreeModel() { return *treeModel_; }
   TTreeNode* RootNode() const;
   TTreeNode* SelectedNode() const;
@@ -157,17 +160,35 @@ class TMainForm : public QMainWindow {
   // --- menus (MainFormMenus.cpp) ---
   void SetFolderCommandEnabling();
   void Version1Click();
-  // Commands of the next building step: present, with their captions and enabling.
-  void Import1Click() {}
-  void AnalysisEnded(TTreeMgr* /*sender*/, const std::string& /*fileName*/) {}
-  void Convert1Click() {}
-  void Create1Click() {}
-  void Delete2Click() {}
-  void Rename1Click() {}
-  void AddGroup1Click() {}
-  void DeleteGroup1Click() {}
-  void Collect1Click() {}
-  void Search1Click() {}
+
+  // --- import commands (MainFormImport.cpp) ---
+  void Import1Click();
+  void AnalysisEnded(TTreeMgr* sender, const std::string& fileName);
+  void StopImport1Click();
+  void Convert1Click();
+  void Export1Click();
+  bool Importing() const;
+  QAction* StopImport1 = nullptr;          // "ﾛｸﾞｲﾝﾎﾟｰﾄを中止(&S)", enabled while an import runs
+  QProgressBar* ImportProgress = nullptr;  // the current file: bytes read of its size
+  QLabel* ImportFiles = nullptr;           // which file of how many
+  // --- folder and group commands (MainFormFolders.cpp) ---
+  void Create1Click();
+  void Delete2Click();
+  void Rename1Click();
+  void AddGroup1Click();
+  void DeleteGroup1Click();
+  void Collect1Click();
+  void Search1Click();
+  // The list popup's items that open or copy something.
+  void Copy1Click();
+  void Edit1Click();
+  void SearchLog1Click();
+  // Groups A to E always exist; their nodes cannot be deleted.
+  static bool IsFixedGroup(char letter) { return letter >= 'A' && letter <= 'E'; }
+  // --- drag and drop (MainFormDragDrop.cpp) ---
+  bool TreeViewDragOver(const QObject* source) const;
+  // `pos` in the tree's viewport coordinates.
+  void TreeViewDragDrop(const QObject* source, const QPoint& pos);
 
   // The general error report: an error that escaped a command, in a box with the error icon.
   void ReportError(const std::exception& error);
@@ -186,6 +207,16 @@ class TMainForm : public QMainWindow {
   void BuildControls();    // MainFormLayout.cpp
   void BuildEditor();      // MainFormLayout.cpp
   void BuildMenus();       // MainFormMenus.cpp
+  void BuildCommands();    // MainFormImport.cpp: import progress, stop, export, list popup items
+  void InstallDragDrop();  // MainFormDragDrop.cpp
+  void DeleteTreeNode(TTreeNode* node);
+  TTreeNode* FileNodeNamed(const std::string& path);  // MainFormImport.cpp
+  void ConnectImportQueue();
+  void SetImportRunning(bool running);
+  void UpdateImportProgress();
+  class TDragDropFilter;
+  TDragDropFilter* dragDrop_ = nullptr;
+  QTimer* progressTimer_ = nullptr;
   void ReadSettings();     // MainFormStartup.cpp
   void WriteSettings();    // MainFormStartup.cpp
   void OpenDataFile();     // MainFormStartup.cpp
@@ -213,6 +244,8 @@ class TMainForm : public QMainWindow {
   TTreeModel* treeModel_ = nullptr;
   std::unique_ptr<TPickData> PickData_;
   std::unique_ptr<TTreeMgr> TreeMgr_;
+  std::unique_ptr<TImportQueue> ImportQueue_;
+  bool closeAfterImport_ = false;
   QStandardItemModel* headerModel_ = nullptr;
   bool section0Clickable_ = true;
   bool treeEditable_ = false;

@@ -293,7 +293,7 @@ void TMainForm::New1Click() {
 void TMainForm::PopupMenu1Popup() {
   const int selected = IDView->SelCount();
   if (selected == 0) return;
-  Copy1->menuAction()->setEnabled(selected == 1);
+  Copy1->setEnabled(selected == 1);
   SearchLog1->setEnabled(selected == 1);
   Edit1->setEnabled(selected == 1);
   ChangeGroup->menuAction()->setEnabled(true);

@@ -76,8 +76,7 @@ void TMainForm::BuildMenus() {
   PopupMenu1 = new QMenu(this);
   ChangeGroup = PopupMenu1->addMenu(QStringLiteral("グループの変更(&G)"));
   ChangeGroup->menuAction()->setVisible(false);  // shown by the first group menu rebuild
-  Copy1 = PopupMenu1->addMenu(QStringLiteral("コピー(&C)"));
-  Copy1->addAction(QString());
+  Copy1 = Item(PopupMenu1, QStringLiteral("コピー(&C)"));
   SearchLog1 = Item(PopupMenu1, QStringLiteral("ログからの検索(&S)"));
   Delete1 = Item(PopupMenu1, QStringLiteral("削除(&D)"), QKeySequence(Qt::Key_Delete));
   Delete1->setData(100);
@@ -147,7 +146,7 @@ void TMainForm::SetFolderCommandEnabling() {
   Collect2->setEnabled(Collect1->isEnabled());
   Search1->setEnabled(true);
   AddGroup1->setEnabled(true);
-  DeleteGroup1->setEnabled(kind == ntGroup);
+  DeleteGroup1->setEnabled(kind == ntGroup && !IsFixedGroup(static_cast<char>(node->GroupCode())));
   DeleteGroup2->setEnabled(DeleteGroup1->isEnabled());
   Rename1->setEnabled(kind == ntGroup || kind == ntFolder);
   Rename2->setEnabled(Rename1->isEnabled());

@@ -14,6 +14,7 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/DataFolder.h"
 #include "iddb/PickEngine.h"
+#include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
 
 namespace {
@@ -32,6 +33,7 @@ TMainForm::TMainForm(quillet::Dialogs* dialogs, QWidget* parent) : QMainWindow(p
   previousUi_ = quillet::SetUserInterface(ui_.get());
   BuildControls();
   BuildMenus();
+  BuildCommands();
   Run([this] { FormCreate(); });
 }
 
@@ -53,16 +55,20 @@ TTreeNode* TMainForm::AddChildNode(TTreeNode* parent, const std::string& text) {
 
 // The window's design places "NIFTY SERVE" in the tree; FormCreate builds the rest.
 void TMainForm::FormCreate() {
-  // 1-3: the import queue, the store, the tree manager reporting ended scans to the window.
-  FileQueue.clear();
+  // 1-3: the store, the tree manager, and the import queue over it; ended scans reach the
+  // window's AnalysisEnded, which hands them on to the queue.
   PickData_ = std::make_unique<TPickData>();
   TreeMgr_ = std::make_unique<TTreeMgr>(&nodes_);
   TreeMgr_->PickData = PickData_.get();
+  ImportQueue_ = std::make_unique<TImportQueue>(TreeMgr_.get());
   TreeMgr_->OnFileEnd = [this](TTreeMgr* sender, const std::string& fileName) {
     Run([&] { AnalysisEnded(sender, fileName); });
   };
+  ConnectImportQueue();
+  // The end of a search: its result folder selected and shown.
   TreeMgr_->OnSelectNode = [this](TTreeNode* node) {
     SelectNode(node);
+    TreeView->scrollTo(treeModel_->IndexOf(node));
     RefreshIDView();
   };
   // 4-5: the root's own ID set and the first import's starting context.
@@ -163,7 +169,7 @@ void TMainForm::FormDestroy() {
   ui_->processEvents = false;
   // The tree manager goes first and takes the whole tree with it.
   TreeMgr_.reset();
-  FileQueue.clear();
+  ImportQueue_.reset();
   Run([this] { WriteSettings(); });
   // The store saves the data file and the group file; a failure is reported, not swallowed.
   if (PickData_) {
@@ -174,7 +180,16 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::Exit1Click() { close(); }
 
-void TMainForm::closeEvent(QCloseEvent* event) { event->accept(); }
+// A running import is stopped first; the window closes once its scan has ended.
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (Importing()) {
+    closeAfterImport_ = true;
+    StopImport1Click();
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
 
 void TMainForm::ReportError(const std::exception& error) {
   dialogs_->Message(quillet::ApplicationTitle(), quillet::ErrorReportText(error.what()),

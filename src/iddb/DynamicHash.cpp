@@ -133,22 +133,31 @@ TDynamicHash::TDynamicHash(int32_t level)
 
 TDynamicHash::~TDynamicHash() = default;
 
-int32_t TDynamicHash::HashOf(std::string_view key) const {
-  // h := h * (byte + level) mod 253 for every byte. Four factors are multiplied before each
-  // reduction (h < 253 and each factor < 512, so the product stays below 2^44): the same
-  // result with a quarter of the divisions.
+namespace {
+
+// h := h * (byte + level) mod 253 for every byte, starting from 1. Products of four factors
+// are formed before each reduction (h < 253 and each factor < 512, so the product stays below
+// 2^44): the same result with a quarter of the divisions, and the multiplications of a group
+// do not wait for each other.
+inline uint32_t BucketOf(std::string_view key, uint64_t l) {
   const auto* p = reinterpret_cast<const unsigned char*>(key.data());
   const size_t n = key.size();
-  const uint64_t l = levelFactor_;
+  if (n == 8) {  // every ID: the two halves are reduced side by side
+    const uint64_t a = ((p[0] + l) * (p[1] + l)) * ((p[2] + l) * (p[3] + l));
+    const uint64_t b = ((p[4] + l) * (p[5] + l)) * ((p[6] + l) * (p[7] + l));
+    return static_cast<uint32_t>(((a % 253) * (b % 253)) % 253);
+  }
   uint64_t h = 1;
   size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    // Paired so that the multiplications of one group do not wait for each other.
-    const uint64_t group = ((p[i] + l) * (p[i + 1] + l)) * ((p[i + 2] + l) * (p[i + 3] + l));
-    h = (h * group) % 253;
-  }
+  for (; i + 4 <= n; i += 4) h = (h * (((p[i] + l) * (p[i + 1] + l)) * ((p[i + 2] + l) * (p[i + 3] + l)))) % 253;
   for (; i < n; ++i) h = (h * (p[i] + l)) % 253;
-  return static_cast<int32_t>(h);
+  return static_cast<uint32_t>(h);
+}
+
+}  // namespace
+
+int32_t TDynamicHash::HashOf(std::string_view key) const {
+  return static_cast<int32_t>(BucketOf(key, levelFactor_));
 }
 
 std::string TDynamicHash::KeyAt(size_t index) const {
@@ -231,7 +240,7 @@ int32_t TDynamicHash::Find(std::string_view key) {
 int32_t TDynamicHash::FindKey(std::string_view key) const {
   const TDynamicHash* table = this;
   while (table->table_) {
-    const TDynamicHash* sub = table->table_->SubTables[table->HashOf(key)].get();
+    const TDynamicHash* sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)].get();
     if (!sub) return -1;
     table = sub;
   }

@@ -43,7 +43,7 @@ void ShowError(const std::exception& e) {
 TGroupMgr::TGroupMgr() = default;
 
 TGroupMgr::~TGroupMgr() {
-  if (closed_ || readOnly_) return;
+  if (closed_ || readOnly_ || loadFailed_) return;
   try {
     Save(groupFilePath_);
   } catch (const std::exception& e) {
@@ -54,11 +54,18 @@ TGroupMgr::~TGroupMgr() {
 void TGroupMgr::Load(const std::string& folder) {
   groupFilePath_ = quillet::JoinPath(folder, kGroupFileName);
   table_.clear();
+  loadFailed_ = false;
   if (quillet::PathExists(groupFilePath_)) {
     std::vector<std::string> lines;
-    quillet::LineReader reader(groupFilePath_);
-    std::string line;
-    while (reader.ReadLine(line)) lines.push_back(line);
+    try {
+      quillet::LineReader reader(groupFilePath_);
+      std::string line;
+      while (reader.ReadLine(line)) lines.push_back(line);
+    } catch (...) {
+      // The table is empty now; saving it at shutdown would wipe the groups in the file.
+      loadFailed_ = true;
+      throw;
+    }
     SetLines(std::move(lines));
   } else {
     table_ = {"A" + SJ("グループＡ"), "B" + SJ("グループＢ"), "C" + SJ("グループＣ"),
@@ -77,6 +84,7 @@ void TGroupMgr::Save(const std::string& path) const {
 void TGroupMgr::Close() {
   if (closed_ || readOnly_) return;
   closed_ = true;
+  if (loadFailed_) return;
   Save(groupFilePath_);
 }
 

@@ -25,7 +25,8 @@ class TGroupMgr {
   // Throws Error naming the file when the write fails.
   void Save(const std::string& path) const;
   // The shutdown save: Save(GroupFilePath()) now, throwing on failure; the destructor then
-  // writes nothing more. Does nothing when read-only.
+  // writes nothing more. Does nothing when read-only, or when the last Load could not read the
+  // group file (its groups would be lost).
   void Close();
 
   // A read-only manager writes nothing: no backup on Load, no save on Close or destruction.
@@ -63,4 +64,5 @@ class TGroupMgr {
   std::vector<std::string> table_;
   bool readOnly_ = false;
   bool closed_ = false;
+  bool loadFailed_ = false;
 };

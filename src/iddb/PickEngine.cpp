@@ -87,6 +87,9 @@ void TPickData::Close() {
   closed_ = true;
   std::exception_ptr failure;
   try {
+    if (loadFailed_)
+      throw Error("the data file " + dataFilePath_ +
+                  " could not be read at start-up, so it was not written: its entries are not in memory");
     if (!dataFilePath_.empty()) Save(dataFilePath_);
   } catch (...) {
     failure = std::current_exception();
@@ -155,14 +158,17 @@ bool TPickData::Load(const std::string& path) {
     // get real groups, and make sure the file can be written at shutdown.
     if (!readOnly_ && !quillet::MakeFolderPath(dataFolder_))
       throw Error("cannot create the data folder " + dataFolder_);
+    loadFailed_ = false;
     groups_->Load(dataFolder_);
     return false;
   }
 
   ResetForLoad();
+  // Until the file has been read, a save would replace it with less than it holds.
+  loadFailed_ = true;
   groups_->Load(dataFolder_);
   loaded_ = quillet::ReadWholeFile(path);
-  entries_.reserve(loaded_.size() / 96 + 16);
+  entries_.reserve(std::min<size_t>(loaded_.size() / 96 + 16, size_t{1} << 20));
 
   const std::string today = TodayText();
   LineSplitter lines(loaded_);
@@ -201,6 +207,7 @@ bool TPickData::Load(const std::string& path) {
     entries_.push_back(entry);
   }
 
+  loadFailed_ = false;
   if (!failure.empty()) {
     // Keep the records that could not be read, byte for byte, so that no save loses them.
     unreadRemainder_ = loaded_.substr(recordStart);

@@ -41,6 +41,8 @@ class TPickData {
   void Save(const std::string& path);
   // The shutdown save: Save(DataFilePath()) when a path is known, then the group file. Throws
   // Error on failure; afterwards the destructor writes nothing. Does nothing when read-only.
+  // When the last Load could not read an existing data file, that file is left as it was (the
+  // store does not hold its entries) and Close reports it with an Error.
   void Close();
 
   // A read-only store writes nothing by itself: no backups, no folder creation, no save at Close
@@ -50,7 +52,8 @@ class TPickData {
 
   // ---- changing entries (an ID that is not stored is ignored, except by RegistID) ----
   // Registers a new ID or updates a stored one. A group that does not exist becomes "E". The
-  // line lists may be null when registering a new ID.
+  // line lists may be null when registering a new ID. An ID that fails the ID test, or holds a
+  // line feed, is refused (the file could not be read back); line feeds in the texts become spaces.
   void RegistID(const std::string& id, const std::string& handle, const std::string& alias,
                 const std::string& memo, const std::string& group, bool autoRegist, bool hasMemo,
                 const std::vector<std::string>* memoLines, bool hasProfile,
@@ -148,4 +151,5 @@ class TPickData {
   bool loadStoppedEarly_ = false;
   bool readOnly_ = false;
   bool closed_ = false;
+  bool loadFailed_ = false;
 };

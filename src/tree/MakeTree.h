@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "analysis/LogAnalysis.h"
 #include "tree/TreeNodes.h"
@@ -32,7 +33,9 @@ class TTreeMgr {
   using TFileEndEvent = std::function<void(TTreeMgr* sender, const std::string& fileName)>;
   using TSelectHook = std::function<void(TTreeNode* node)>;
 
-  explicit TTreeMgr(TTreeNodes* nodes);
+  // Works on the tree's node collection (not owned); the ID store may be given now or later.
+  explicit TTreeMgr(TTreeNodes* nodes, TPickData* pickData = nullptr);
+  explicit TTreeMgr(TTreeNodes& nodes, TPickData* pickData = nullptr) : TTreeMgr(&nodes, pickData) {}
   // Deletes the tree (its first top-level node with everything below), then releases the
   // controller; a scan still running files nothing more and reports no end.
   ~TTreeMgr();
@@ -86,12 +89,11 @@ class TTreeMgr {
   bool destroying_ = false;
   int64_t lastEventsMs_ = 0;  // when pending events last ran during a scan
 
-  // The folder texts of the last context filed and the folder they led to, kept so that a run of
-  // finds in one screen neither builds the texts nor looks the folders up again for every find.
-  // The folder is forgotten at any change of the tree.
-  uint8_t lastCategory_ = 0xFF;
-  std::string lastName_;
-  std::string firstLevel_;
-  const std::string* secondLevel_ = nullptr;
+  // The folder each context filed into so far, and the last one, so that a run of finds in one
+  // screen neither builds the folder texts nor looks the folders up again for every find. All
+  // are forgotten at any change of the tree.
+  std::unordered_map<std::string, TTreeNode*> targets_;
   TTreeNode* target_ = nullptr;
+  uint8_t targetCategory_ = 0;
+  std::string targetName_;
 };

@@ -10,6 +10,9 @@
 // A path that cannot be followed to the end yields the deepest node that matched, at worst the
 // other tree's first top-level node; null only when the other tree is empty.
 TTreeNode* FindTargetNode(const TTreeNode* node, const TTreeNodes* otherTree);
+inline TTreeNode* FindTargetNode(const TTreeNode* node, const TTreeNodes& otherTree) {
+  return FindTargetNode(node, &otherTree);
+}
 
 // The text of the result folder of a search for keyword in node: the keyword in double quotes,
 // then "(in ", the node's text and ")".

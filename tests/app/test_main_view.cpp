@@ -19,6 +19,7 @@
 #include "controls/widgets/AlignLayout.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "controls/widgets/Separate.h"
+#include "iddb/PickEngine.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(MainFormTest, MenusCaptionsShortcutsAndFixedEnabling) {
   EXPECT_EQ(w.Collect1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_J));
   EXPECT_EQ(w.AutoRegist1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
   EXPECT_EQ(w.Collect2->text(), QStringLiteral("ｻﾌﾞﾌｫﾙﾀﾞに含まれるﾃﾞｰﾀすべてを収集(&L)"));
-  EXPECT_FALSE(w.Export1->isEnabled());
+  EXPECT_TRUE(w.Export1->isEnabled());  // the export writes the list to a text file
   EXPECT_FALSE(w.Help1->isEnabled());
   EXPECT_TRUE(w.ChangeGroup->menuAction()->isVisible());
   QStringList groups;
@@ -92,6 +93,9 @@ TEST_F(MainFormTest, FolderCommandEnablingFollowsTheNodeKind) {
   TTreeNode* folder = AddFolder("a.log", {});
   TTreeNode* room = w.Nodes().AddChild(folder, "room");
   room->SetIDSet(std::make_unique<TStringListWithHash>());
+  ASSERT_TRUE(w.PickData().GroupMgr().AddGroup('F', "f"));
+  TTreeNode* groupF = w.Nodes().AddChild(w.RegistNode, "(F)f");
+  groupF->SetGroupCode('F');
   struct Expect {
     TTreeNode* node;
     bool remove, collect, deleteGroup, rename, edit;
@@ -99,7 +103,8 @@ TEST_F(MainFormTest, FolderCommandEnablingFollowsTheNodeKind) {
   const Expect cases[] = {
       {w.RootNode(), false, true, false, false, false},
       {w.RegistNode, false, true, false, false, false},
-      {w.RegistNode->Item(0), false, false, true, true, false},
+      {w.RegistNode->Item(0), false, false, false, true, false},  // group A is fixed
+      {groupF, false, false, true, true, false},
       {folder, true, true, false, true, true},
       {room, true, false, false, true, true},
   };

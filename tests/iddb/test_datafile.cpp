@@ -254,4 +254,25 @@ TEST_F(DataFileTest, SaveIntoAMissingFolderRaisesTheError) {
   EXPECT_THROW(store.Save(Path("no/such/folder/Zelvo.dat")), Error);
 }
 
+// A file that exists but cannot be read must not be replaced at shutdown by what little the
+// store holds then.
+TEST_F(DataFileTest, FilesThatCouldNotBeReadAreNotOverwritten) {
+  const std::string original = Record("ABC12345", "h", "m", "A  2000 1 12000 1 1 ");
+  WriteFile(DataFile(), original);
+  ASSERT_EQ(mkdir(Path("ZelvoGP.dat").c_str(), 0700), 0);  // unreadable as a file
+  TPickData store;
+  EXPECT_THROW(store.Load(DataFile()), Error);
+  store.RegistID("NEW00001", "h", "", "", "A", false, false, nullptr, false, nullptr);
+  EXPECT_THROW(store.Close(), Error);
+  EXPECT_EQ(ReadFile(DataFile()), original);
+  EXPECT_FALSE(Exists(DataFile() + ".bak"));
+
+  // Once the group file reads again, so does everything else.
+  rmdir(Path("ZelvoGP.dat").c_str());
+  TPickData next;
+  EXPECT_TRUE(next.Load(DataFile()));
+  next.Close();
+  EXPECT_EQ(ReadFile(DataFile()), original);
+}
+
 }  // namespace

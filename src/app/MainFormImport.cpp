@@ -1,0 +1,223 @@
+// The import commands: logs through the import dialog and the tree manager's queue, with progress
+// and a stop; other programs' ID files; the list written to a text file. Also the list popup's
+// items that open or copy something.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/GuiInterface.h"
+#include "app/LogImport.h"
+#include "app/MainForm.h"
+#include "app/TreeModel.h"
+#include "common/Cp932.h"
+#include "common/Error.h"
+#include "controls/widgets/ListGridWidget.h"
+#include "iddb/ImportOther.h"
+#include "iddb/PickEngine.h"
+#include "tree/ImportQueue.h"
+#include "tree/MakeTree.h"
+
+namespace {
+
+QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet::ToUtf8(sjis)); }
+
+// Open dialogs start in the user's home folder.
+QString StartFolder() { return QDir::homePath(); }
+
+}  // namespace
+
+void TMainForm::BuildCommands() {
+  // The stop item sits with the import commands; it is usable only while an import runs.
+  StopImport1 = new QAction(QStringLiteral("ﾛｸﾞｲﾝﾎﾟｰﾄを中止(&S)"), this);
+  FileMenu->insertAction(Export1, StopImport1);
+  StopImport1->setEnabled(false);
+  connect(StopImport1, &QAction::triggered, this, Guarded([this] { StopImport1Click(); }));
+
+  Export1->setEnabled(true);
+  connect(Export1, &QAction::triggered, this, Guarded([this] { Export1Click(); }));
+
+  connect(Copy1, &QAction::triggered, this, Guarded([this] { Copy1Click(); }));
+  connect(Edit1, &QAction::triggered, this, Guarded([this] { Edit1Click(); }));
+  connect(SearchLog1, &QAction::triggered, this, Guarded([this] { SearchLog1Click(); }));
+
+  // Progress of a running import at the right of the status bar; its text stays at the left.
+  auto* bar = new QHBoxLayout(StatusPanel);
+  bar->setContentsMargins(0, 0, 2, 0);
+  bar->setSpacing(4);
+  bar->addStretch(1);
+  ImportFiles = new QLabel(StatusPanel);
+  bar->addWidget(ImportFiles);
+  ImportProgress = new QProgressBar(StatusPanel);
+  ImportProgress->setRange(0, 1000);
+  ImportProgress->setTextVisible(false);
+  ImportProgress->setFixedSize(120, 12);
+  bar->addWidget(ImportProgress);
+  ImportFiles->hide();
+  ImportProgress->hide();
+  progressTimer_ = new QTimer(this);
+  progressTimer_->setInterval(100);
+  connect(progressTimer_, &QTimer::timeout, this, [this] { UpdateImportProgress(); });
+
+  InstallDragDrop();
+}
+
+// --- other programs' ID files ---------------------------------------------------------------------
+
+void TMainForm::Convert1Click() {
+  const QStringList files = dialogs_->OpenFiles(
+      QString(), StartFolder(),
+      QStringLiteral("楓ﾁｬｯﾄ･Wisp･ぜるぼ形式(*.dat);;MOLTA･兎式Picker形式(*.lst);;idVault形式(*.idb);;すべてのファイル(*.*)"),
+      false);
+  if (files.isEmpty() || !QFileInfo(files.front()).isFile()) return;
+  const QString path = files.front();
+  const QString answer =
+      dialogs_->Input(QStringLiteral("データのインポート"), QStringLiteral("ｲﾝﾎﾟｰﾄするｸﾞﾙｰﾌﾟ"), QStringLiteral("E"));
+  std::string typed;
+  if (!FieldText(answer, QStringLiteral("ｸﾞﾙｰﾌﾟ"), typed)) return;
+  const std::string group = ImportGroupFromAnswer(typed);
+  if (group.empty()) return;
+
+  TTreeNode* folder = AddChildNode(RootNode(), TImportQueue::NodeTextOf(path.toStdString()));
+  if (!folder->IDSet()) folder->SetIDSet(std::make_unique<TStringListWithHash>());
+  folder->SetImages(14, 15);
+  StatusPanel->setText(path + QStringLiteral("を検索中"));
+  // Whatever happens to the read, the folder and the status bar do not stay "being searched".
+  auto finish = [&] {
+    StatusPanel->clear();
+    folder->SetImages(8, 9);
+  };
+  try {
+    ImportOtherFile(*PickData_, path.toStdString(), group, folder->IDSet());
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+  SelectNode(folder);
+  TreeView->scrollTo(treeModel_->IndexOf(folder));
+  RefreshIDView();
+}
+
+// --- the list to a text file ----------------------------------------------------------------------
+
+void TMainForm::Export1Click() {
+  const QString file = dialogs_->SaveFile(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙへのｴｸｽﾎﾟｰﾄ"), StartFolder(),
+                                          QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*)"));
+  if (file.isEmpty()) return;
+  std::string text;
+  for (int row = 0; row < IDView->RowCount(); ++row) {
+    for (int column = 1; column <= 7; ++column) {
+      if (column > 1) text += '\t';
+      text += IDView->GetCell(column, row);
+    }
+    text += "\r\n";
+  }
+  QSaveFile out(file);
+  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) !=
+                                             static_cast<qint64>(text.size()) ||
+      !out.commit())
+    throw Error(("Cannot write " + file + ": " + out.errorString()).toStdString());
+}
+
+// --- the list popup's own items --------------------------------------------------------------------
+
+void TMainForm::Copy1Click() {
+  QString text;
+  for (int row = 0; row < IDView->RowCount(); ++row)
+    if (IDView->Selected(row))
+      text += Unicode(IDView->GetCell(1, row)) + QLatin1Char('\t') + Unicode(IDView->GetCell(2, row)) +
+              QLatin1Char('\n');
+  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void TMainForm::Edit1Click() {
+  if (IDView->ItemIndex() < 0) return;
+  IDViewClick();  // the editor shows the focused row, whatever selected it
+  IDViewDblClick();
+}
+
+void TMainForm::SearchLog1Click() {
+  const int row = IDView->ItemIndex();
+  if (row < 0) return;
+  const std::string id = IDView->GetCell(1, row);
+  if (id.empty()) return;
+  TreeMgr_->SearchFolder(RootNode(), id, true);  // selects and shows the result folder
+}
+
+// --- logs -------------------------------------------------------------------------------------------
+
+void TMainForm::ConnectImportQueue() {
+  TImportQueue& queue = *ImportQueue_;
+  queue.OnStatus = [this](const std::string& text) {
+    StatusPanel->setText(quillet::MessageText(text));
+    UpdateImportProgress();
+  };
+  queue.OnFinished = [this] {
+    SetImportRunning(false);
+    TreeView->viewport()->update();
+    if (closeAfterImport_) QTimer::singleShot(0, this, [this] { close(); });
+  };
+  // Files that could not be read are told through the core's message, once the import has ended.
+}
+
+bool TMainForm::Importing() const { return ImportQueue_ && ImportQueue_->Running(); }
+
+void TMainForm::Import1Click() {
+  if (Importing()) return;  // one import at a time; the command is disabled meanwhile
+  const QStringList files = dialogs_->OpenFiles(
+      QString(), StartFolder(),
+      QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"), true);
+  if (files.isEmpty()) return;
+  TImportDialog dialog(DefaultForumData, *dialogs_, this);
+  dialog.IntegrateAllFiles->setEnabled(files.size() > 1);
+  ImportQueue_->IntegrateName.clear();
+  if (dialogs_->Modal(dialog) != QDialog::Accepted) return;
+  std::vector<std::string> paths;
+  for (const QString& file : files) paths.push_back(file.toStdString());
+  const bool integrate = dialog.IntegrateAllFiles->isEnabled() && dialog.IntegrateAllFiles->isChecked();
+  // Running before the first file starts: an import of files that are all missing ends at once.
+  SetImportRunning(true);
+  if (!ImportQueue_->Import(paths, DefaultForumData, integrate)) SetImportRunning(false);
+}
+
+void TMainForm::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) {
+  ImportQueue_->AnalysisEnded(sender, fileName);
+}
+
+void TMainForm::StopImport1Click() {
+  if (Importing()) ImportQueue_->Stop();
+}
+
+void TMainForm::SetImportRunning(bool running) {
+  if (!running && Importing()) return;  // the queue's end decides
+  Import1->setEnabled(!running);
+  Convert1->setEnabled(!running);
+  StopImport1->setEnabled(running);
+  ImportFiles->setVisible(running);
+  ImportProgress->setVisible(running);
+  if (running) {
+    ImportProgress->setValue(0);
+    ImportFiles->clear();
+    progressTimer_->start();
+  } else {
+    progressTimer_->stop();
+  }
+}
+
+void TMainForm::UpdateImportProgress() {
+  if (!Importing()) return;
+  uint64_t read = 0, size = 0;
+  if (ImportQueue_->Progress(read, size))
+    ImportProgress->setValue(size ? static_cast<int>(std::min<uint64_t>(read, size) * 1000 / size) : 0);
+  ImportFiles->setText(QStringLiteral("%1/%2").arg(ImportQueue_->FilesStarted()).arg(ImportQueue_->FilesTotal()));
+}

@@ -1,0 +1,350 @@
+// The log import command through the main window: the open dialog, the import dialog, the file
+// nodes and their images, the status text, the stop, and an end-to-end import of the sample logs
+// checked against the headless scan of the same files. Also the folder search, the collection and
+// the list popup's log search, which file their results into the tree.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+#include "MainFormFixture.h"
+#include "app/LogImport.h"
+#include "app/SearchForm.h"
+#include "app/TreeModel.h"
+#include "common/Cp932.h"
+#include "controls/widgets/ListGridWidget.h"
+#include "iddb/PickEngine.h"
+#include "tree/ImportQueue.h"
+
+namespace {
+
+using quillet::FromUtf8;
+using Kind = quillet::ScriptedDialogs::Kind;
+using Texts = std::vector<std::string>;
+
+const QString kExamples = QStringLiteral(QUILLET_EXAMPLES);
+
+class ImportTest : public MainFormTest {
+ protected:
+  TMainForm& OpenEmpty() {
+    TMainForm& w = Open();
+    dialogs_.shown.clear();
+    return w;
+  }
+  // The import dialog's answer: the start category item and name, and the integrate box.
+  void AnswerImportDialog(int item = 0, const QString& name = {}, bool integrate = false) {
+    dialogs_.modals.push_back([=, this](QDialog& d) {
+      auto& dialog = dynamic_cast<TImportDialog&>(d);
+      integrateEnabled_ = dialog.IntegrateAllFiles->isEnabled();
+      dialog.DefaultForum->setCurrentIndex(item);
+      dialog.TargetName->setText(name);
+      dialog.IntegrateAllFiles->setChecked(integrate);
+      dialog.SearchButtonClick();
+      return dialog.result();
+    });
+  }
+  bool WaitForImport() {
+    QElapsedTimer waited;
+    waited.start();
+    while (window_->Importing() && waited.elapsed() < 120000) QTest::qWait(5);
+    return !window_->Importing();
+  }
+  // Copies of the sample logs in a folder of the test, so that their paths are known.
+  QString Sample(const QString& name) {
+    const QString copy = QDir(ZelvoFolder()).filePath(name);
+    QDir().mkpath(ZelvoFolder());
+    QFile::remove(copy);
+    EXPECT_TRUE(QFile::copy(kExamples + "/" + name, copy));
+    return copy;
+  }
+  TTreeNode* FileNode(const QString& path) {
+    const std::string text = TImportQueue::NodeTextOf(path.toStdString());
+    for (int i = 0; i < window_->RootNode()->Count(); ++i)
+      if (window_->RootNode()->Item(i)->Text() == text) return window_->RootNode()->Item(i);
+    return nullptr;
+  }
+  static void Print(std::string& out, const TTreeNode* node, int level) {
+    out.append(static_cast<size_t>(level) * 2, ' ');
+    out += node->Text() + "\n";
+    if (const TStringListWithHash* set = node->IDSet())
+      for (int i = 0; i < set->Count(); ++i) {
+        out.append(static_cast<size_t>(level + 1) * 2, ' ');
+        out += set->Strings(i) + "  " + set->Objects(i)->Handle + "\n";
+      }
+    for (int i = 0; i < node->Count(); ++i) Print(out, node->Item(i), level + 1);
+  }
+  // The tree below the top node without the registered IDs' part, as the headless scan prints it.
+  std::string ImportedTree() {
+    std::string out = window_->RootNode()->Text() + "\n";
+    for (int i = 0; i < window_->RootNode()->Count(); ++i)
+      if (window_->RootNode()->Item(i) != window_->RegistNode) Print(out, window_->RootNode()->Item(i), 1);
+    return out;
+  }
+  std::vector<int> Images(TTreeNode* node) { return {node->ImageIndex(), node->SelectedIndex()}; }
+
+  bool integrateEnabled_ = false;
+};
+
+TEST_F(ImportTest, ThreeFilesEachIntoItsOwnNode) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log"), b = Sample("mail.log"), c = Sample("patio-cb.log");
+  dialogs_.openFiles = {{a, b, c}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_EQ(dialogs_.shown.size(), 2u);
+  EXPECT_EQ(dialogs_.shown[0].kind, Kind::OpenFiles);
+  EXPECT_EQ(dialogs_.shown[0].text, QStringLiteral("multiple"));
+  EXPECT_EQ(dialogs_.shown[0].detail,
+            QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"));
+  EXPECT_EQ(dialogs_.shown[1].caption, QStringLiteral("ログからのインポート"));
+  EXPECT_TRUE(integrateEnabled_);
+  // The last file chosen goes first; the import commands wait meanwhile.
+  EXPECT_EQ(w.StatusPanel->text(), c + QStringLiteral("を検索中"));
+  ASSERT_NE(FileNode(c), nullptr);
+  EXPECT_EQ(Images(FileNode(c)), (std::vector<int>{14, 15}));
+  EXPECT_EQ(FileNode(a), nullptr);
+  EXPECT_TRUE(w.Importing());
+  EXPECT_FALSE(w.Import1->isEnabled());
+  EXPECT_FALSE(w.Convert1->isEnabled());
+  EXPECT_TRUE(w.StopImport1->isEnabled());
+  EXPECT_FALSE(w.ImportProgress->isHidden());
+  EXPECT_EQ(w.ImportFiles->text(), QStringLiteral("1/3"));
+
+  ASSERT_TRUE(WaitForImport());
+  for (const QString& file : {a, b, c}) {
+    ASSERT_NE(FileNode(file), nullptr) << file.toStdString();
+    EXPECT_EQ(Images(FileNode(file)), (std::vector<int>{8, 9}));
+  }
+  EXPECT_TRUE(w.StatusPanel->text().isEmpty());
+  EXPECT_TRUE(w.Import1->isEnabled());
+  EXPECT_TRUE(w.Convert1->isEnabled());
+  EXPECT_FALSE(w.StopImport1->isEnabled());
+  EXPECT_TRUE(w.ImportProgress->isHidden());
+  EXPECT_EQ(dialogs_.shown.size(), 2u);  // nothing more to say
+  EXPECT_EQ(w.DefaultForumData.Category, 0);
+}
+
+TEST_F(ImportTest, IntegratedFilesFillTheNodeOfTheFirstScanned) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log"), b = Sample("mail.log"), c = Sample("patio-cb.log");
+  dialogs_.openFiles = {{a, b, c}};
+  AnswerImportDialog(0, {}, true);
+  w.Import1Click();
+  EXPECT_EQ(w.ImportQueue().IntegrateName, TImportQueue::NodeTextOf(c.toStdString()));
+  ASSERT_TRUE(WaitForImport());
+  EXPECT_EQ(w.RootNode()->Count(), 2);  // "登録ID" and the one file node
+  TTreeNode* node = FileNode(c);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(Images(node), (std::vector<int>{8, 9}));
+  Texts categories;
+  for (int i = 0; i < node->Count(); ++i) categories.push_back(quillet::ToUtf8(node->Item(i)->Text()));
+  EXPECT_EQ(categories, (Texts{"PATIO(HIJ00012)", "PATIO(QMR00001)", "ＣＢシミュレータ",
+                               "フォーラム(FGOLF ゴルフ愛好会フォーラム)", "電子メール"}));
+}
+
+TEST_F(ImportTest, OneFileAndCancelledDialogs) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("mail.log");
+  // Cancelled open dialog: no import dialog.
+  w.Import1Click();
+  EXPECT_EQ(dialogs_.shown.size(), 1u);
+  // Cancelled import dialog: nothing scanned, the start context untouched.
+  w.DefaultForumData = TForumData{fcForum, "FKEEP"};
+  dialogs_.openFiles = {{a}};
+  dialogs_.modals.push_back([](QDialog& d) {
+    auto& dialog = dynamic_cast<TImportDialog&>(d);
+    dialog.DefaultForum->setCurrentIndex(11);
+    dialog.CancelButtonClick();
+    return dialog.result();
+  });
+  w.Import1Click();
+  EXPECT_FALSE(w.Importing());
+  EXPECT_EQ(FileNode(a), nullptr);
+  EXPECT_EQ(w.DefaultForumData.Name, "FKEEP");
+
+  // One file: the integrate box is off, nothing waits in the queue.
+  dialogs_.openFiles = {{a}};
+  AnswerImportDialog(6);
+  w.Import1Click();
+  EXPECT_FALSE(integrateEnabled_);
+  EXPECT_TRUE(w.ImportQueue().FileQueue.empty());
+  ASSERT_TRUE(WaitForImport());
+  EXPECT_EQ(w.DefaultForumData.Category, fcReceivedMail);
+  EXPECT_TRUE(w.StatusPanel->text().isEmpty());
+  TTreeNode* node = FileNode(a);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(Images(node), (std::vector<int>{8, 9}));
+  const int categories = node->Count();
+
+  // Importing the same file again reuses its node and keeps its finds.
+  dialogs_.openFiles = {{a}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  EXPECT_EQ(FileNode(a), node);
+  EXPECT_EQ(node->Count(), categories);
+}
+
+TEST_F(ImportTest, MissingFileIsToldAndTheRestImported) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("mail.log");
+  const QString missing = QDir(ZelvoFolder()).filePath("gone.log");
+  dialogs_.openFiles = {{a, missing}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  ASSERT_NE(FileNode(a), nullptr);
+  EXPECT_EQ(Images(FileNode(a)), (std::vector<int>{8, 9}));
+  const auto messages = dialogs_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains(missing));
+  EXPECT_TRUE(w.Import1->isEnabled());
+}
+
+TEST_F(ImportTest, StopEndsTheScanAndDropsTheQueue) {
+  TMainForm& w = OpenEmpty();
+  // A log long enough that the scan is still running when the stop comes.
+  const QString big = QDir(ZelvoFolder()).filePath("big.log");
+  {
+    QDir().mkpath(ZelvoFolder());
+    QFile in(kExamples + "/forum.log");
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray text = in.readAll();
+    QFile out(big);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4000; ++i) out.write(text);
+  }
+  const QString later = Sample("mail.log");
+  dialogs_.openFiles = {{later, big}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(w.Importing());
+  w.StopImport1->trigger();
+  ASSERT_TRUE(WaitForImport());
+  ASSERT_NE(FileNode(big), nullptr);
+  EXPECT_EQ(Images(FileNode(big)), (std::vector<int>{8, 9}));
+  EXPECT_EQ(FileNode(later), nullptr);  // never started
+  EXPECT_TRUE(w.StatusPanel->text().isEmpty());
+  EXPECT_TRUE(w.Import1->isEnabled());
+  EXPECT_FALSE(w.StopImport1->isEnabled());
+}
+
+TEST_F(ImportTest, ClosingDuringAnImportStopsItFirst) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log");
+  dialogs_.openFiles = {{a, Sample("mail.log")}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(w.Importing());
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(WaitForImport());
+  QTest::qWait(20);
+  EXPECT_FALSE(w.isVisible());
+}
+
+// The whole way: the sample logs through the command give the tree the headless scan prints.
+TEST_F(ImportTest, EndToEndSampleLogsMatchTheHeadlessScan) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log"), b = Sample("mail.log"), c = Sample("patio-cb.log");
+  dialogs_.openFiles = {{a, b, c}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+
+  QProcess scan;
+  scan.start(QStringLiteral(QUILLET_BINARY), {"scan", "--raw", a, b, c});
+  ASSERT_TRUE(scan.waitForFinished(60000));
+  ASSERT_EQ(scan.exitCode(), 0) << scan.readAllStandardError().toStdString();
+  const std::string expected = scan.readAllStandardOutput().toStdString();
+  EXPECT_EQ(ImportedTree(), expected);
+
+  // A room of the imported tree shows its IDs in the list.
+  TTreeNode* forum = FileNode(a)->Item(0);
+  TTreeNode* room = nullptr;
+  for (int i = 0; i < forum->Count(); ++i)
+    if (forum->Item(i)->Text() == FromUtf8("会議室")) room = forum->Item(i);
+  ASSERT_NE(room, nullptr);
+  Select(room);
+  EXPECT_EQ(w.IDView->RowCount(), room->IDSet()->Count());
+  EXPECT_EQ(w.StatusPanel->text(), QString::number(room->IDSet()->Count()) + QStringLiteral("件のデータがあります"));
+}
+
+// --- collection and search, which need a tree with finds -----------------------------------------
+
+TEST_F(ImportTest, CollectGathersTheSubFolders) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log");
+  dialogs_.openFiles = {{a}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  TTreeNode* file = FileNode(a);
+  Select(file);
+  EXPECT_EQ(w.IDView->RowCount(), 0);
+  ASSERT_TRUE(w.Collect1->isEnabled());
+  w.Collect1Click();
+  // Every distinct ID of the forum's folders, once.
+  Texts ids = Column(1);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (Texts{"DEF00002", "GHI00003", "JKL00004", "PQR00006", "STU00007", "VWX00008", "YZA00009",
+                        "mno00005"}));
+  // Collecting again adds no ID it already holds.
+  w.Collect1Click();
+  ids = Column(1);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), "GHI00003"), 1);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), "DEF00002"), 1);
+}
+
+TEST_F(ImportTest, SearchDialogFilesTheMatchesAndShowsThem) {
+  TMainForm& w = OpenEmpty();
+  const QString a = Sample("forum.log");
+  dialogs_.openFiles = {{a}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  TTreeNode* file = FileNode(a);
+  Select(file);
+  dialogs_.modals.push_back([](QDialog& d) {
+    auto& form = dynamic_cast<TSearchForm&>(d);
+    form.Keyword->lineEdit()->insert(QStringLiteral("ごるふ"));  // no match: hiragana is not folded
+    form.SubFolder->setChecked(true);
+    form.OKButtonClick();
+    return form.result();
+  });
+  dialogs_.modals.push_back([](QDialog& d) {
+    auto& form = dynamic_cast<TSearchForm&>(d);
+    form.Keyword->lineEdit()->insert(QStringLiteral("ｺﾞﾙﾌ"));  // half-width kana normalise to full width
+    form.SubFolder->setChecked(true);
+    form.OKButtonClick();
+    return form.result();
+  });
+  w.Search1Click();
+  Select(file);  // the search selected its (empty) result folder
+  w.Search1Click();
+  const std::string resultText = FromUtf8("\"ゴルフ\"(in ") + file->Text() + ")";
+  TTreeNode* result = w.SelectedNode();
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->Text(), resultText);
+  EXPECT_EQ(result->Parent(), file);
+  EXPECT_EQ(Images(result), (std::vector<int>{4, 5}));
+  EXPECT_EQ(Column(1), (Texts{"GHI00003"}));
+  EXPECT_EQ(file->Count(), 3);  // the forum node and the two result folders
+
+  // The list popup's log search: the whole tree from the top for the focused ID.
+  w.IDView->SetItemIndex(0);
+  w.SearchLog1Click();
+  TTreeNode* logSearch = w.SelectedNode();
+  EXPECT_EQ(logSearch->Parent(), w.RootNode());
+  EXPECT_EQ(logSearch->Text(), "\"GHI00003\"(in NIFTY SERVE)");
+  EXPECT_EQ(Column(1), (Texts{"GHI00003"}));
+}
+
+}  // namespace
