@@ -96,19 +96,22 @@ class Output {
   void Json(std::string_view sjis) {
     const std::string utf8 = IsAscii(sjis) ? std::string(sjis) : ToUtf8(sjis);
     buffer_.push_back('"');
-    for (const char c : utf8) {
-      const auto u = static_cast<unsigned char>(c);
-      if (c == '"' || c == '\\') {
+    size_t plain = 0;  // start of the run of bytes that need no escape
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      const auto u = static_cast<unsigned char>(utf8[i]);
+      if (u >= 0x20 && u != '"' && u != '\\') continue;
+      buffer_.append(utf8, plain, i - plain);
+      plain = i + 1;
+      if (u == '"' || u == '\\') {
         buffer_.push_back('\\');
-        buffer_.push_back(c);
-      } else if (u < 0x20) {
+        buffer_.push_back(static_cast<char>(u));
+      } else {
         char escape[8];
         std::snprintf(escape, sizeof escape, "\\u%04x", u);
         buffer_.append(escape);
-      } else {
-        buffer_.push_back(c);
       }
     }
+    buffer_.append(utf8, plain, utf8.size() - plain);
     buffer_.push_back('"');
   }
   void Number(int value) { Bytes(std::to_string(value)); }

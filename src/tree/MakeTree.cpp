@@ -27,17 +27,20 @@ int64_t NowMs() {
 }  // namespace
 
 // Follows the tree: a deleted subtree that holds the node of the running scan stops that scan,
-// and any change of the tree drops the remembered target folders.
+// and a change that could make a remembered folder wrong forgets the remembered folders. A new
+// node never does: it goes after the siblings whose text sorts equal to its own, so it never
+// becomes the first child of its text in front of a remembered one.
 class TTreeMgr::Watcher final : public TTreeObserver {
  public:
   explicit Watcher(TTreeMgr& mgr) : mgr_(mgr) {}
-  void BeforeInsert(TTreeNode*, int) override { mgr_.ForgetTargets(); }
   void BeforeRemove(TTreeNode* node) override {
-    mgr_.ForgetTargets();
+    mgr_.ForgetTargetsUnder(node);
     mgr_.ForgetFileNodeUnder(node);
   }
-  void BeforeMove(TTreeNode*, TTreeNode*, int) override { mgr_.ForgetTargets(); }
-  void Changed(TTreeNode*) override { mgr_.ForgetTargets(); }
+  void BeforeMove(TTreeNode* node, TTreeNode*, int) override { mgr_.ForgetTargetsUnder(node); }
+  void Changed(TTreeNode* node) override {
+    if (mgr_.targetNodes_.count(node)) mgr_.ForgetTargets();
+  }
 
  private:
   TTreeMgr& mgr_;
@@ -111,61 +114,75 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   if (category == fcNone || category > fcSentMail) return nullptr;
   // The name counts for forums, PATIOs and the CB simulator only.
   const bool named = category <= fcCBSimulator;
-  if (target_ && category == lastCategory_ && (!named || context.Name == lastName_)) return target_;
+  if (target_ && category == targetCategory_ && (!named || context.Name == targetName_)) return target_;
+  targetCategory_ = category;
+  targetName_ = named ? context.Name : std::string();
+  std::string key(1, static_cast<char>(category));
+  key += targetName_;
+  if (const auto known = targets_.find(key); known != targets_.end()) return target_ = known->second;
 
-  if (category != lastCategory_ || (named && context.Name != lastName_)) {
-    lastCategory_ = category;
-    lastName_ = named ? context.Name : std::string();
-    secondLevel_ = nullptr;
-    switch (category) {
-      case fcForum:
-      case fcLibrary:
-      case fcConference:
-      case fcRealTime:
-        firstLevel_ = SJ("フォーラム(") + lastName_ + ")";
-        if (category == fcLibrary) secondLevel_ = &SJ("ライブラリ");
-        if (category == fcConference) secondLevel_ = &SJ("会議室");
-        if (category == fcRealTime) secondLevel_ = &SJ("ＲＴ会議");
-        break;
-      case fcPatio:
-      case fcPatioConference:
-      case fcPatioGuest:
-        firstLevel_ = "PATIO(" + lastName_ + ")";
-        if (category == fcPatioConference) secondLevel_ = &SJ("会議室");
-        if (category == fcPatioGuest) {
-          static const std::string guest = "GUEST";
-          secondLevel_ = &guest;
-        }
-        break;
-      case fcCBSimulator:
-        firstLevel_ = SJ("ＣＢシミュレータ");
-        secondLevel_ = &lastName_;  // the band
-        break;
-      case fcReceivedMail:
-        firstLevel_ = SJ("電子メール");
-        secondLevel_ = &SJ("受信メール");
-        break;
-      default:  // fcSentMail
-        firstLevel_ = SJ("電子メール");
-        secondLevel_ = &SJ("送信メール");
-        break;
+  std::string first;
+  const std::string* second = nullptr;
+  switch (category) {
+    case fcForum:
+    case fcLibrary:
+    case fcConference:
+    case fcRealTime:
+      first = SJ("フォーラム(") + targetName_ + ")";
+      if (category == fcLibrary) second = &SJ("ライブラリ");
+      if (category == fcConference) second = &SJ("会議室");
+      if (category == fcRealTime) second = &SJ("ＲＴ会議");
+      break;
+    case fcPatio:
+    case fcPatioConference:
+    case fcPatioGuest: {
+      static const std::string guest = "GUEST";
+      first = "PATIO(" + targetName_ + ")";
+      if (category == fcPatioConference) second = &SJ("会議室");
+      if (category == fcPatioGuest) second = &guest;
+      break;
     }
+    case fcCBSimulator:
+      first = SJ("ＣＢシミュレータ");
+      second = &targetName_;  // the band
+      break;
+    case fcReceivedMail:
+      first = SJ("電子メール");
+      second = &SJ("受信メール");
+      break;
+    default:  // fcSentMail
+      first = SJ("電子メール");
+      second = &SJ("送信メール");
+      break;
   }
-
-  TTreeNode* first = FindOrAddChild(FileNode, firstLevel_);
-  first->SetImages(imgCategory, imgCategorySelected);
-  TTreeNode* target = first;
-  if (secondLevel_) {
-    target = FindOrAddChild(first, *secondLevel_);
+  TTreeNode* target = FindOrAddChild(FileNode, first);
+  target->SetImages(imgCategory, imgCategorySelected);
+  if (second) {
+    target = FindOrAddChild(target, *second);
     target->SetImages(imgFolder, imgFolderSelected);
   }
-  // Remembered until the tree changes in any way (the watcher forgets it), so the next find of
-  // this screen lands where the lookup above would put it.
-  target_ = target;
-  return target;
+  // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
+  // of this screen lands exactly where the lookup above would put it.
+  targets_.emplace(std::move(key), target);
+  targetNodes_.insert(target);
+  targetNodes_.insert(target->Parent());
+  return target_ = target;
 }
 
-void TTreeMgr::ForgetTargets() { target_ = nullptr; }
+void TTreeMgr::ForgetTargets() {
+  target_ = nullptr;
+  targets_.clear();
+  targetNodes_.clear();
+}
+
+void TTreeMgr::ForgetTargetsUnder(const TTreeNode* node) {
+  for (const TTreeNode* known : targetNodes_) {
+    if (known && known->HasAsAncestor(node)) {
+      ForgetTargets();
+      return;
+    }
+  }
+}
 
 void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
   if (!FileNode || !FileNode->HasAsAncestor(node)) return;
@@ -175,16 +192,23 @@ void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
 }
 
 TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) {
-  if (parent) {
-    for (int i = 0; i < parent->Count(); ++i)
-      if (parent->Item(i)->Text() == text) return parent->Item(i);
-  } else {
-    for (int i = 0; i < Nodes->TopCount(); ++i)
-      if (Nodes->Top(i)->Text() == text) return Nodes->Top(i);
+  const int count = parent ? parent->Count() : Nodes->TopCount();
+  auto child = [&](int i) { return parent ? parent->Item(i) : Nodes->Top(i); };
+  // Siblings are kept in text order, so the byte-equal ones lie among those that sort equal:
+  // find the first of those, then the first byte-equal one from there, in index order.
+  int low = 0, high = count;
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (TTreeNodes::CompareTexts(child(mid)->Text(), text) < 0)
+      low = mid + 1;
+    else
+      high = mid;
   }
-  TTreeNode* child = Nodes->AddChild(parent, text);
-  child->SetIDSet(std::make_unique<TStringListWithHash>());
-  return child;
+  for (int i = low; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i)
+    if (child(i)->Text() == text) return child(i);
+  TTreeNode* added = Nodes->AddChild(parent, text);
+  added->SetIDSet(std::make_unique<TStringListWithHash>());
+  return added;
 }
 
 void TTreeMgr::DeleteNode(TTreeNode* node) {

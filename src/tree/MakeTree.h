@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "analysis/LogAnalysis.h"
 #include "tree/TreeNodes.h"
@@ -82,18 +84,19 @@ class TTreeMgr {
 
   void ForgetFileNodeUnder(TTreeNode* node);
   void ForgetTargets();
+  void ForgetTargetsUnder(const TTreeNode* node);
   TTreeNode* TargetOf(const TForumData& context);
 
   std::unique_ptr<Watcher> watcher_;
   bool destroying_ = false;
   int64_t lastEventsMs_ = 0;  // when pending events last ran during a scan
 
-  // The folder texts of the last context filed and the folder they led to, kept so that a run of
-  // finds in one screen neither builds the texts nor looks the folders up again for every find.
-  // The folder is forgotten at any change of the tree.
-  uint8_t lastCategory_ = 0xFF;
-  std::string lastName_;
-  std::string firstLevel_;
-  const std::string* secondLevel_ = nullptr;
+  // The folder each context filed into so far, and the last one, so that a run of finds in one
+  // screen neither builds the folder texts nor looks the folders up again for every find. All
+  // are forgotten when one of those folders is renamed, re-imaged, moved or deleted.
+  std::unordered_map<std::string, TTreeNode*> targets_;
+  std::unordered_set<const TTreeNode*> targetNodes_;  // those folders and their category folders
   TTreeNode* target_ = nullptr;
+  uint8_t targetCategory_ = 0;
+  std::string targetName_;
 };

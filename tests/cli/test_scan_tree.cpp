@@ -118,6 +118,20 @@ TEST(ScanTree, JsonGivesEveryNodeWithImagesAndHandles) {
   EXPECT_EQ(cb["children"].toArray()[0].toObject()["text"].toString(), QStringLiteral("Band B"));
 }
 
+TEST(ScanTree, JsonEscapesQuotesBackslashesAndControlBytes) {
+  QTemporaryDir dir;
+  const std::string log = dir.filePath("odd.log").toStdString();
+  std::ofstream(log, std::ios::binary) << "*Welcome to CB Band A\r\n(1,ODD00001,say \"hi\"\\\tbye)\r\n";
+  const Outcome run = Quillet({"scan", "--json", log});
+  EXPECT_EQ(run.status, 0) << run.err;
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+  const QJsonObject band =
+      doc.object()["children"][0]["children"][0]["children"][0].toObject();
+  EXPECT_EQ(band["ids"][0]["handle"].toString(), QStringLiteral("say \"hi\"\\\tbye"));
+}
+
 TEST(ScanTree, IntegrationAndStartContext) {
   QTemporaryDir dir;
   const std::string a = dir.filePath("a.log").toStdString(), b = dir.filePath("b.log").toStdString();

@@ -104,6 +104,18 @@ TEST(TreeMgrFiling, CBWithoutBandAndRenamedOrDeletedFolders) {
   t.mgr.DeleteNode(Child(cb, ""));
   File(t, fcCBSimulator, "", "CBB00003", "z");
   EXPECT_EQ(Entries(Child(cb, "")), std::vector<std::string>{"CBB00003=z"});
+  // Images changed meanwhile are set again by the next find.
+  cb->SetImages(4, 5);
+  Child(cb, "")->SetImages(4, 5);
+  File(t, fcCBSimulator, "", "CBB00003", "z");
+  EXPECT_EQ(cb->ImageIndex(), 10);
+  EXPECT_EQ(Child(cb, "")->SelectedIndex(), 1);
+  // A folder moved elsewhere no longer takes them either.
+  TTreeNode* moved = Child(cb, "");
+  t.nodes.Move(moved, t.root);
+  File(t, fcCBSimulator, "", "CBB00004", "w");
+  EXPECT_EQ(Entries(moved), std::vector<std::string>{"CBB00003=z"});
+  EXPECT_EQ(Entries(Child(cb, "")), std::vector<std::string>{"CBB00004=w"});
 }
 
 TEST(TreeMgrFiling, NothingIsFiledWithoutAFileNode) {
@@ -144,6 +156,14 @@ TEST(TreeMgr, FindOrAddChildComparesBytesExactly) {
   ASSERT_NE(upper->IDSet(), nullptr);
   EXPECT_EQ(upper->IDSet()->Count(), 0);
   EXPECT_EQ(t.root->Count(), 3);
+  // Among several texts that sort as equal, each finds its own node.
+  TTreeNode* mixed = t.mgr.FindOrAddChild(t.root, "Abc");
+  TTreeNode* more = t.mgr.FindOrAddChild(t.root, "aBC");
+  EXPECT_EQ(t.mgr.FindOrAddChild(t.root, "abc"), lower);
+  EXPECT_EQ(t.mgr.FindOrAddChild(t.root, "ABC"), upper);
+  EXPECT_EQ(t.mgr.FindOrAddChild(t.root, "Abc"), mixed);
+  EXPECT_EQ(t.mgr.FindOrAddChild(t.root, "aBC"), more);
+  EXPECT_EQ(t.root->Count(), 5);
   // A top-level lookup works the same way.
   EXPECT_EQ(t.mgr.FindOrAddChild(nullptr, "NIFTY SERVE"), t.root);
 }
