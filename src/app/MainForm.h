@@ -252,6 +252,7 @@ class TMainForm : public QMainWindow {
   bool followSelection_ = true;     // off while the window selects a node itself
   bool refreshedSincePress_ = false;
   bool destroyed_ = false;
+  TTreeNode* reselect_ = nullptr;  // to select once a removal that took the selected node is done
 };
 
 template <typename F>

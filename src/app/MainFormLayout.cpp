@@ -75,6 +75,28 @@ void TMainForm::BuildControls() {
   connect(TreeView, &QTreeView::clicked, this, Guarded([this] { TreeViewClick(); }));
   connect(TreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
           Guarded([this] { TreeViewSelectionChanged(); }));
+  // When the selected node goes with a deleted subtree, its neighbour (or parent) is selected and
+  // listed, so that the list never goes on showing a folder that no longer exists.
+  connect(treeModel_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          [this](const QModelIndex& parent, int first, int last) {
+            if (destroyed_) return;
+            for (QModelIndex at = TreeView->currentIndex(); at.isValid(); at = at.parent())
+              if (at.parent() == parent && at.row() >= first && at.row() <= last) {
+                TTreeNode* parentNode = treeModel_->NodeOf(parent);
+                const int count = treeModel_->rowCount(parent);
+                TTreeNode* next = nullptr;
+                if (last + 1 < count) next = treeModel_->NodeOf(treeModel_->index(last + 1, 0, parent));
+                else if (first > 0) next = treeModel_->NodeOf(treeModel_->index(first - 1, 0, parent));
+                reselect_ = next ? next : parentNode;
+                break;
+              }
+          });
+  connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, [this] {
+    TTreeNode* node = reselect_;
+    reselect_ = nullptr;
+    if (node && !destroyed_ && SelectedNode() != node)
+      Run([&] { TreeView->setCurrentIndex(treeModel_->IndexOf(node)); });
+  });
 
   Separater1 = new TSeparater;
   dock->addWidget(Separater1, TAlign::alLeft);
@@ -95,7 +117,6 @@ void TMainForm::BuildControls() {
   IDViewPanel->installEventFilter(this);
   right->addWidget(IDViewPanel, TAlign::alTop);
   auto* listDock = new TAlignLayout(IDViewPanel);
-  listDock->setContentsMargins(1, 1, 1, 1);
 
   HeaderControl1 = new QHeaderView(Qt::Horizontal);
   headerModel_ = new QStandardItemModel(0, 8, this);

@@ -40,11 +40,20 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 // The ID typed into the editor, as it is looked up: normalised and trimmed.
 std::string NormalizedID(const std::string& text) { return std::string(Trim(JNormalize(text))); }
 
+// "(" + letter + ")" + name, and "(&" + letter + ")" + name for a menu item.
+std::string Caption(char letter, const std::string& name, bool accelerator) {
+  std::string caption(accelerator ? "(&" : "(");
+  caption += letter;
+  caption += ')';
+  caption += name;
+  return caption;
+}
+
 }  // namespace
 
 std::string TMainForm::GroupCaption(char letter) const {
   if (!PickData_ || !PickData_->GroupMgr().IsGroup(std::string(1, letter))) return {};
-  return "(" + std::string(1, letter) + ")" + PickData_->GroupMgr().GroupName(letter);
+  return Caption(letter, PickData_->GroupMgr().GroupName(letter), false);
 }
 
 void TMainForm::RebuildGroupMenus() {
@@ -54,8 +63,8 @@ void TMainForm::RebuildGroupMenus() {
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     if (!PickData_->GroupMgr().IsGroup(std::string(1, letter))) continue;
     const std::string name = PickData_->GroupMgr().GroupName(letter);
-    GroupEdit->addItem(Unicode("(" + std::string(1, letter) + ")" + name));
-    QAction* item = ChangeGroup->addAction(Unicode("(&" + std::string(1, letter) + ")" + name));
+    GroupEdit->addItem(Unicode(Caption(letter, name, false)));
+    QAction* item = ChangeGroup->addAction(Unicode(Caption(letter, name, true)));
     item->setData(letter - 64);
     connect(item, &QAction::triggered, this, [this, item] { Run([&] { MenuClick(item); }); });
   }

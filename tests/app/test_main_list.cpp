@@ -16,6 +16,7 @@
 #include "common/Cp932.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
+#include "tree/MakeTree.h"
 
 namespace {
 
@@ -335,6 +336,35 @@ TEST_F(ListTest, SwitchingAutoRegistration) {
   w.AutoRegist1->trigger();
   ASSERT_TRUE(w.PickData().Select("ABC12345"));
   EXPECT_FALSE(w.PickData().IsAutoRegist());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ListTest, DeletingTheShownFolderMovesTheListToTheNewSelection) {
+  TMainForm& w = OpenWithData();
+  TTreeNode* a = AddFolder("a.log", {{"AAA00001", "a"}});
+  TTreeNode* room = w.Nodes().AddChild(a, "room");
+  room->SetIDSet(std::make_unique<TStringListWithHash>());
+  room->IDSet()->Add("RRR00001");
+  AddFolder("b.log", {{"BBB00001", "b"}, {"BBB00002", "b2"}});
+  w.TreeView->expandAll();
+  Select(room);
+  ASSERT_EQ(Column(1), Texts{"RRR00001"});
+  w.TreeMgr().DeleteNode(a);
+  ASSERT_NE(w.SelectedNode(), nullptr);
+  // The next sibling of the deleted subtree is selected and listed.
+  EXPECT_EQ(w.SelectedNode()->Text(), "b.log");
+  EXPECT_EQ(Column(1), (Texts{"BBB00002", "BBB00001"}));
+  // The last child going selects its previous sibling, an only child its parent.
+  TTreeNode* b = w.SelectedNode();
+  TTreeNode* only = w.Nodes().AddChild(b, "only");
+  w.TreeView->expandAll();
+  Select(only);
+  w.TreeMgr().DeleteNode(only);
+  EXPECT_EQ(w.SelectedNode(), b);
+  EXPECT_EQ(w.IDView->RowCount(), 2);
 }
 
 }  // namespace
