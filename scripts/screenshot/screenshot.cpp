@@ -2,6 +2,7 @@
 // Xvfb, so the window is drawn by the same platform plug-in and fonts a desktop uses. Settings
 // and data live in a temporary folder; the user's own are never touched.
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <cstdio>
 
 #include "app/Dialogs.h"
+#include "app/LogImport.h"
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
@@ -58,33 +60,33 @@ int main(int argc, char** argv) {
   Write(zelvo + "/Profile/DEF00002.txt", FromUtf8("ゴルフ歴十年。\r\n週末は河川敷コース。\r\n"));
   Write(zelvo + "/Memo/DEF00002.txt", FromUtf8("3/4 ＲＴ会議で初めて話した。\r\n"));
 
-  quillet::WidgetDialogs dialogs(nullptr);
+  // The sample logs imported through the import command, with the dialogs answered in advance.
+  quillet::ScriptedDialogs dialogs;
   TMainForm window(&dialogs);
-  // What an import of the sample forum log files under the root.
-  TTreeNode* log = window.Nodes().AddChild(window.RootNode(), "/home/user/logs/forum.log");
-  log->SetImages(8, 9);
-  TTreeNode* forum = window.Nodes().AddChild(log, FromUtf8("フォーラム(FGOLF)"));
-  forum->SetImages(10, 11);
-  TTreeNode* room = nullptr;
-  for (const char* name : {"会議室", "ライブラリ", "ＲＴ会議"}) {
-    TTreeNode* node = window.Nodes().AddChild(forum, FromUtf8(name));
-    node->SetImages(0, 1);
-    if (!room) room = node;
-  }
-  auto set = std::make_unique<TStringListWithHash>();
-  const std::pair<const char*, const char*> finds[] = {
-      {"PQR00006", "コースの予約"}, {"GHI00003", "ゴルフ太郎"}, {"STU00007", "早起き鳥"}, {"DEF00002", "みどり"}};
-  for (const auto& [id, handle] : finds) {
-    auto record = std::make_unique<TminiIDDataSet>(id);
-    record->AddHandle(FromUtf8(handle));
-    set->AddObject(id, std::move(record));
-  }
-  room->SetIDSet(std::move(set));
   window.show();
+  const QString examples = QStringLiteral(QUILLET_EXAMPLES);
+  dialogs.openFiles.push_back({examples + "/mail.log", examples + "/patio-cb.log", examples + "/forum.log"});
+  dialogs.modals.push_back([](QDialog& dialog) {
+    auto& import = static_cast<TImportDialog&>(dialog);
+    import.SearchButtonClick();  // "特になし": each log sets its own screens
+    return import.result();
+  });
+  window.Import1Click();
+  while (window.Importing()) app.processEvents(QEventLoop::WaitForMoreEvents, 50);
   window.TreeView->expandAll();
+  // The forum's conference room of the first log, with a registered ID in the editor.
+  TTreeNode* room = nullptr;
+  for (int i = 0; i < window.RootNode()->Count() && !room; ++i) {
+    TTreeNode* file = window.RootNode()->Item(i);
+    if (!file->Text().ends_with("forum.log")) continue;
+    for (int j = 0; j < file->Count() && !room; ++j)
+      for (int k = 0; k < file->Item(j)->Count(); ++k)
+        if (file->Item(j)->Item(k)->Text() == FromUtf8("会議室")) room = file->Item(j)->Item(k);
+  }
+  if (!room) return 1;
   window.SelectNode(room);
   window.RefreshIDView();
-  window.IDView->SetItemIndex(window.IDView->FindRow(1, "DEF00002"));
+  window.IDView->SetItemIndex(window.IDView->FindRow(1, "GHI00003"));
   window.IDViewClick();
   window.PickData().SetReadOnly(true);
   window.PickData().GroupMgr().SetReadOnly(true);
