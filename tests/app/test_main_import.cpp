@@ -301,6 +301,7 @@ TEST_F(ImportTest, CollectGathersTheSubFolders) {
   ids = Column(1);
   EXPECT_EQ(std::count(ids.begin(), ids.end(), "GHI00003"), 1);
   EXPECT_EQ(std::count(ids.begin(), ids.end(), "DEF00002"), 1);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), "mno00005"), 1);
 }
 
 TEST_F(ImportTest, SearchDialogFilesTheMatchesAndShowsThem) {
