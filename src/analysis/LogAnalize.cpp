@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -68,6 +69,39 @@ bool SentMailGate(std::string_view line) {
 bool ReceivedMailGate(std::string_view line) {
   return line.size() >= 37 && (line[2] == '/' || (line.size() == 54 && line[42] == '/'));
 }
+
+// Whether any ID recogniser of the category could match the line. Most lines pass no gate and
+// go straight to the context chain.
+bool AnyIDGate(uint8_t category, std::string_view line) {
+  switch (category) {
+    case fcNone:
+      return SentMailGate(line) || ReceivedMailGate(line);
+    case fcForum:
+    case fcLibrary:
+    case fcConference:
+      return LibraryGate(line) || MemberGate(line) || ConferenceGate(line);
+    case fcRealTime:
+    case fcCBSimulator:
+      return true;  // chat lines come in too many forms for one gate
+    case fcPatio:
+    case fcPatioConference:
+    case fcPatioGuest:
+      return GuestGate(line) || ConferenceGate(line);
+    case fcReceivedMail:
+      return ReceivedMailGate(line);
+    case fcSentMail:
+      return SentMailGate(line);
+    default:
+      return false;
+  }
+}
+
+// The bytes a context line can start with (see CheckContext).
+constexpr std::array<bool, 256> kContextStart = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("\x81" "Pp*MN\x83\x93 ")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
 
 // Reading the log in blocks that stay in the cache while their lines are scanned.
 constexpr char kEndOfText = '\x1A';
@@ -350,8 +384,8 @@ bool TLogAnalizingThread::CheckUserIDPrompt(std::string_view line) {
 
 bool TLogAnalizingThread::CheckContext(std::string_view line) {
   if (line.size() < 2) return false;  // every context line is longer
-  // Every context line starts with one of a few bytes; only the recognisers that can match a
-  // line starting so are tried, in their usual order. Most lines skip the chain altogether.
+  // Every context line starts with one of a few bytes (kContextStart lists them too); only the
+  // recognisers that can match a line starting so are tried, in their usual order.
   switch (static_cast<unsigned char>(line[0])) {
     case 0x81:
       // A full-width sign; its second byte tells which recognisers can match.
@@ -400,6 +434,14 @@ void TLogAnalizingThread::SettlePrevLine() {
 
 void TLogAnalizingThread::HandleLineBody(std::string_view line) {
   if (line.empty()) return;
+  if (!AnyIDGate(ForumData.Category, line)) {
+    if (line.size() >= 2 && kContextStart[static_cast<unsigned char>(line[0])]) CheckContext(line);
+    return;
+  }
+  FindOnLine(line);
+}
+
+void TLogAnalizingThread::FindOnLine(std::string_view line) {
   TIDData& find = find_;
   find.ID.clear();
   find.HandleName.clear();
