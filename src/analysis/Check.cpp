@@ -27,17 +27,6 @@ bool HasHighByte(std::string_view t) {
   return false;
 }
 
-bool FixedPattern(std::string_view t, size_t length, char separator, std::initializer_list<size_t> seps) {
-  if (t.size() != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    bool isSep = false;
-    for (size_t s : seps)
-      if (s == i) isSep = true;
-    if (isSep ? t[i] != separator : !IsDigit(t[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ParseWholeNumber(std::string_view text, int32_t& value) {
@@ -92,8 +81,15 @@ bool IsNiftyID(std::string_view text) {
 }
 
 bool IsSmallNumber(std::string_view text) {
-  const std::string normal = JNormalize(text);
-  std::string_view t = Trim(normal);
+  // Normalising plain ASCII only upper-cases letters, which cannot change whether it parses
+  // (hex digits are read in either case), so such text is tested as it stands.
+  std::string normal;
+  std::string_view t = text;
+  if (HasHighByte(text)) {
+    normal = JNormalize(text);
+    t = normal;
+  }
+  t = Trim(t);
   if (t.empty() || t.size() > 3) return false;
   int32_t v;
   return ParseWholeNumber(t, v);
@@ -108,12 +104,8 @@ bool IsTalkChannel(std::string_view text) {
   return ParseWholeNumber(t, v) && v >= 1 && v <= 30;
 }
 
-bool IsNumber(std::string_view text) {
+
+bool IsNumberSlow(std::string_view text) {
   int32_t v;
   return ParseWholeNumber(Trim(text), v) && v >= 0;
 }
-
-bool IsDateYMD(std::string_view text) { return FixedPattern(text, 8, '/', {2, 5}); }
-bool IsTimeHMS(std::string_view text) { return FixedPattern(text, 8, ':', {2, 5}); }
-bool IsDateMD(std::string_view text) { return FixedPattern(text, 5, '/', {2}); }
-bool IsTimeHM(std::string_view text) { return FixedPattern(text, 5, ':', {2}); }

@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -23,7 +24,7 @@ namespace {
 // Columns a..b of a line (1-based, inclusive); a range past the end yields the part that exists.
 std::string_view Cols(std::string_view line, size_t a, size_t b) {
   if (a > line.size() || b < a) return {};
-  return line.substr(a - 1, std::min(b, line.size()) - (a - 1));
+  return std::string_view(line.data() + (a - 1), std::min(b, line.size()) - (a - 1));
 }
 
 char Col(std::string_view line, size_t a) { return a <= line.size() ? line[a - 1] : '\0'; }
@@ -33,8 +34,15 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 
 // The ID test on an 8-byte column range. Such a range can only hold an ID in single-byte
 // characters (a full-width one takes two bytes), so most ranges are turned away by their first
-// byte before the full test runs.
-bool IsIDRange(std::string_view range) { return range.size() == 8 && IsLetter(range[0]) && IsNiftyID(range); }
+// byte, and an ID as the service prints it passes on its shape alone; anything else still gets
+// the full test.
+inline bool IsIDRange(std::string_view range) {
+  if (range.size() != 8 || !IsLetter(range[0])) return false;
+  if (IsLetter(range[1]) && IsLetter(range[2]) && IsDigit(range[3]) && IsDigit(range[4]) &&
+      IsDigit(range[5]) && IsDigit(range[6]) && IsDigit(range[7]))
+    return true;
+  return IsNiftyID(range);
+}
 
 // Whether the line begins with `prefix`, ASCII letters compared without regard to case.
 bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
@@ -45,6 +53,55 @@ void SetFind(TIDData& find, std::string_view id, std::string_view handle) {
   find.ID.assign(id);
   find.HandleName.assign(handle);
 }
+
+// Gates: the line length and a fixed byte or two that every line of a layout has. Each ID
+// recogniser starts with its gate, and the scanner tries a recogniser only on lines that pass
+// it, so most lines are turned away in a few instructions and without a call.
+bool LibraryGate(std::string_view line) { return line.size() >= 40 && line[17] == '/' && line[20] == '/'; }
+bool MemberGate(std::string_view line) { return (line.size() == 30 || line.size() == 31) && line[27] == 'O'; }
+bool GuestGate(std::string_view line) { return line.size() == 56 && line[34] == '/' && line[43] == ':'; }
+bool ConferenceGate(std::string_view line) {
+  return (line.size() >= 39 && line[18] == '/' && line[24] == ':') || (line.size() >= 40 && line[5] == '/');
+}
+bool SentMailGate(std::string_view line) {
+  return line.size() >= 37 && line[2] == '/' && line[10] == '/' && line[16] == ':';
+}
+bool ReceivedMailGate(std::string_view line) {
+  return line.size() >= 37 && (line[2] == '/' || (line.size() == 54 && line[42] == '/'));
+}
+
+// Whether any ID recogniser of the category could match the line. Most lines pass no gate and
+// go straight to the context chain.
+bool AnyIDGate(uint8_t category, std::string_view line) {
+  switch (category) {
+    case fcNone:
+      return SentMailGate(line) || ReceivedMailGate(line);
+    case fcForum:
+    case fcLibrary:
+    case fcConference:
+      return LibraryGate(line) || MemberGate(line) || ConferenceGate(line);
+    case fcRealTime:
+    case fcCBSimulator:
+      return true;  // chat lines come in too many forms for one gate
+    case fcPatio:
+    case fcPatioConference:
+    case fcPatioGuest:
+      return GuestGate(line) || ConferenceGate(line);
+    case fcReceivedMail:
+      return ReceivedMailGate(line);
+    case fcSentMail:
+      return SentMailGate(line);
+    default:
+      return false;
+  }
+}
+
+// The bytes a context line can start with (see CheckContext).
+constexpr std::array<bool, 256> kContextStart = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("\x81" "Pp*MN\x83\x93 ")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
 
 // Reading the log in blocks that stay in the cache while their lines are scanned.
 constexpr char kEndOfText = '\x1A';
@@ -63,20 +120,50 @@ class FileHandle {
   int fd_;
 };
 
-// The next CR in [p, end), or nullptr. Screen lines are short, so an inline 16-byte compare
-// beats a call to memchr for every line.
-const char* FindCR(const char* p, const char* end) {
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  while (end - p >= 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)));
-    if (mask != 0) return p + __builtin_ctz(mask);
-    p += 16;
+// Hands out the CR bytes of [begin, end) in order. Screen lines are short, so rather than
+// searching afresh for every line, each 64-byte stretch is compared once into a bit mask and
+// the line ends are then taken from the mask.
+class CRFinder {
+ public:
+  CRFinder(const char* begin, const char* end) : chunk_(begin), end_(end) { mask_ = MaskAt(chunk_); }
+
+  // The next CR, or nullptr when there is none left.
+  const char* Next() {
+    while (mask_ == 0) {
+      if (end_ - chunk_ <= 64) return nullptr;
+      chunk_ += 64;
+      mask_ = MaskAt(chunk_);
+    }
+    const char* cr = chunk_ + __builtin_ctzll(mask_);
+    mask_ &= mask_ - 1;
+    return cr;
   }
+
+ private:
+  // Bit i set when chunk[i] is a CR; only bytes before end_ count.
+  uint64_t MaskAt(const char* chunk) const {
+    const size_t n = static_cast<size_t>(std::min<ptrdiff_t>(end_ - chunk, 64));
+    uint64_t mask = 0;
+#if defined(__SSE2__)
+    if (n == 64) {
+      const __m128i cr = _mm_set1_epi8('\r');
+      for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * i));
+        const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
+        mask |= uint64_t{bits} << (16 * i);
+      }
+      return mask;
+    }
 #endif
-  return static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
-}
+    for (size_t i = 0; i < n; ++i)
+      if (chunk[i] == '\r') mask |= uint64_t{1} << i;
+    return mask;
+  }
+
+  const char* chunk_;  // start of the 64-byte stretch the mask describes
+  const char* end_;
+  uint64_t mask_;      // CRs of that stretch not handed out yet
+};
 
 // Reads up to `size` bytes; 0 at the end, -1 on failure (errno set).
 ssize_t ReadSome(int fd, char* buffer, size_t size) {
@@ -145,8 +232,7 @@ void TLogAnalizingThread::CheckChatLine(std::string_view line, TIDData& find) co
 }
 
 void TLogAnalizingThread::CheckLibraryLine(std::string_view line, TIDData& find) const {
-  if (line.size() < 40 || line[17] != '/' || line[20] != '/') return;
-  if (!IsDateYMD(Cols(line, 16, 23))) return;
+  if (!LibraryGate(line) || !IsDateYMD(Cols(line, 16, 23))) return;
   const std::string_view id = Cols(line, 7, 14);
   if (IsIDRange(id) && IsNumber(Cols(line, 1, 4)) && IsNumber(Cols(line, 25, 31)) &&
       IsNumber(Cols(line, 33, 36)))
@@ -154,7 +240,7 @@ void TLogAnalizingThread::CheckLibraryLine(std::string_view line, TIDData& find)
 }
 
 void TLogAnalizingThread::CheckMemberLine(std::string_view line, TIDData& find) const {
-  if (line.size() != 30 && line.size() != 31) return;
+  if (!MemberGate(line)) return;
   const std::string_view onOff = Cols(line, 28, 30);
   if (onOff != "OFF" && onOff != "ON ") return;
   const std::string_view id = Cols(line, 1, 8);
@@ -162,13 +248,14 @@ void TLogAnalizingThread::CheckMemberLine(std::string_view line, TIDData& find) 
 }
 
 void TLogAnalizingThread::CheckGuestLine(std::string_view line, TIDData& find) const {
-  if (line.size() != 56) return;
+  if (!GuestGate(line)) return;
   if (!IsDateYMD(Cols(line, 33, 40)) || !IsTimeHMS(Cols(line, 42, 49))) return;
   const std::string_view id = Cols(line, 1, 8);
   if (IsIDRange(id)) SetFind(find, id, Trim(Cols(line, 15, 30)));
 }
 
 void TLogAnalizingThread::CheckConferenceLine(std::string_view line, TIDData& find) const {
+  if (!ConferenceGate(line)) return;
   if (line.size() >= 39 && line[18] == '/' && line[24] == ':' && IsDateMD(Cols(line, 17, 21)) &&
       IsTimeHM(Cols(line, 23, 27))) {
     const std::string_view id = Cols(line, 8, 15);
@@ -185,7 +272,7 @@ void TLogAnalizingThread::CheckConferenceLine(std::string_view line, TIDData& fi
 }
 
 void TLogAnalizingThread::CheckSentMailLine(std::string_view line, TIDData& find) const {
-  if (line.size() < 37 || line[2] != '/' || line[10] != '/' || line[16] != ':') return;
+  if (!SentMailGate(line)) return;
   if (!IsDateMD(Cols(line, 1, 5)) || !IsDateMD(Cols(line, 9, 13)) || !IsTimeHM(Cols(line, 15, 19)))
     return;
   const std::string_view id = Cols(line, 23, 30);
@@ -199,7 +286,7 @@ void TLogAnalizingThread::CheckSentMailLine(std::string_view line, TIDData& find
 }
 
 void TLogAnalizingThread::CheckReceivedMailLine(std::string_view line, TIDData& find) const {
-  if (line.size() < 37) return;
+  if (!ReceivedMailGate(line)) return;
   std::string_view id, handle;
   if (line[2] == '/' && IsDateMD(Cols(line, 1, 5)) && IsIDRange(Cols(line, 9, 16))) {
     id = Cols(line, 9, 16);
@@ -218,12 +305,15 @@ void TLogAnalizingThread::CheckReceivedMailLine(std::string_view line, TIDData& 
 // Context recognisers
 
 bool TLogAnalizingThread::CheckPatioEntry(std::string_view line) {
-  std::string candidate;
+  std::string_view candidate;
+  std::string normal;  // holds the candidate when it had to be normalised
   if (Cols(line, 1, 2) == SJ("：") && (SettlePrevLine(), PrevLine == SJ("ID (改行のみ：自分のパティオ)"))) {
-    if (line.size() == 2)
+    if (line.size() == 2) {
       candidate = MyID;  // only Enter: the user's own PATIO
-    else
-      candidate = Trim(JNormalize(Cols(line, 3, 82)));
+    } else {
+      normal = JNormalize(Cols(line, 3, 82));
+      candidate = Trim(normal);
+    }
   }
   if (candidate.empty() && StartsWithNoCase(line, SJ("＞MOV ")))
     candidate = Cols(line, 7, 14);
@@ -231,7 +321,7 @@ bool TLogAnalizingThread::CheckPatioEntry(std::string_view line) {
     candidate = Cols(line, 14, 21);
   if (candidate.empty() || !IsNiftyID(candidate)) return false;
   ForumData.Category = fcPatio;
-  ForumData.Name = std::move(candidate);
+  ForumData.Name.assign(candidate);
   return true;
 }
 
@@ -293,12 +383,24 @@ bool TLogAnalizingThread::CheckUserIDPrompt(std::string_view line) {
 }
 
 bool TLogAnalizingThread::CheckContext(std::string_view line) {
-  if (line.empty()) return false;
-  // Every context line starts with one of a few bytes; only the recognisers that can match a
-  // line starting so are tried, in their usual order. Most lines skip the chain altogether.
+  if (line.size() < 2) return false;  // every context line is longer
+  // Every context line starts with one of a few bytes (kContextStart lists them too); only the
+  // recognisers that can match a line starting so are tried, in their usual order.
   switch (static_cast<unsigned char>(line[0])) {
-    case 0x81:  // ： ＞ ＜ －
-      return CheckPatioEntry(line) || CheckCBBand(line) || CheckForumHeader(line) || CheckRealTimeStart(line);
+    case 0x81:
+      // A full-width sign; its second byte tells which recognisers can match.
+      switch (static_cast<unsigned char>(line[1])) {
+        case 0x46:  // ：
+          return CheckPatioEntry(line) || CheckCBBand(line) || CheckRealTimeStart(line);
+        case 0x84:  // ＞
+          return CheckPatioEntry(line);
+        case 0x83:  // ＜
+          return CheckForumHeader(line);
+        case 0x7C:  // －
+          return CheckRealTimeStart(line);
+        default:
+          return false;
+      }
     case 'P':
     case 'p':
       return CheckPatioEntry(line);
@@ -332,6 +434,14 @@ void TLogAnalizingThread::SettlePrevLine() {
 
 void TLogAnalizingThread::HandleLineBody(std::string_view line) {
   if (line.empty()) return;
+  if (!AnyIDGate(ForumData.Category, line)) {
+    if (line.size() >= 2 && kContextStart[static_cast<unsigned char>(line[0])]) CheckContext(line);
+    return;
+  }
+  FindOnLine(line);
+}
+
+void TLogAnalizingThread::FindOnLine(std::string_view line) {
   TIDData& find = find_;
   find.ID.clear();
   find.HandleName.clear();
@@ -345,31 +455,31 @@ void TLogAnalizingThread::HandleLineBody(std::string_view line) {
 
   if (category == fcRealTime || category == fcCBSimulator) CheckChatLine(line, find);
   if (find.ID.empty() && inForum) {
-    CheckLibraryLine(line, find);
+    if (LibraryGate(line)) CheckLibraryLine(line, find);
     if (!find.ID.empty()) {
       next = fcLibrary;
-    } else {
+    } else if (MemberGate(line)) {
       CheckMemberLine(line, find);
       if (!find.ID.empty()) next = fcForum;
     }
   }
-  if (find.ID.empty() && inPatio) {
+  if (find.ID.empty() && inPatio && GuestGate(line)) {
     CheckGuestLine(line, find);
     if (!find.ID.empty()) next = fcPatioGuest;
   }
-  if (find.ID.empty() && (inForum || inPatio)) {
+  if (find.ID.empty() && (inForum || inPatio) && ConferenceGate(line)) {
     CheckConferenceLine(line, find);
     if (!find.ID.empty()) next = inForum ? fcConference : fcPatioConference;
   }
   // A mail book keeps being read while its listing runs, not just on its first line.
-  if (find.ID.empty() && (category == fcNone || category == fcSentMail)) {
+  if (find.ID.empty() && (category == fcNone || category == fcSentMail) && SentMailGate(line)) {
     CheckSentMailLine(line, find);
     if (!find.ID.empty()) {
       next = fcSentMail;
       nextName = &SJ("送信簿");
     }
   }
-  if (find.ID.empty() && (category == fcNone || category == fcReceivedMail)) {
+  if (find.ID.empty() && (category == fcNone || category == fcReceivedMail) && ReceivedMailGate(line)) {
     CheckReceivedMailLine(line, find);
     if (!find.ID.empty()) {
       next = fcReceivedMail;
@@ -402,7 +512,7 @@ void TLogAnalizingThread::Execute() {
       struct stat st {};
       if (::fstat(fd, &st) == 0 && st.st_size > 0) fileSize = static_cast<uint64_t>(st.st_size);
 
-      block_ = std::make_unique<char[]>(ReadBlockSize);
+      block_ = std::make_unique_for_overwrite<char[]>(ReadBlockSize);
       char* const block = block_.get();
       std::string carry;       // the start of a line that runs over the end of a block
       bool skipLF = false;     // a block ended in CR: a LF starting the next one is its pair
@@ -449,8 +559,9 @@ void TLogAnalizingThread::Execute() {
           end = static_cast<const char*>(eot);  // the input ends here, as if the file did
           atEnd = true;
         }
+        CRFinder crs(p, end);
         while (p < end) {
-          const char* cr = FindCR(p, end);
+          const char* cr = crs.Next();
           if (!cr) {
             carry.append(p, static_cast<size_t>(end - p));
             break;

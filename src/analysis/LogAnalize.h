@@ -103,6 +103,9 @@ class TLogAnalizingThread {
   // Everything HandleLine does except remembering the line in PrevLine; Execute keeps PrevLine
   // itself so that it can swap buffers instead of copying a long line.
   void HandleLineBody(std::string_view line);
+  // HandleLineBody for a line that may hold an ID: the ID recognisers of the current category,
+  // the find and its notification, or else the context chain.
+  void FindOnLine(std::string_view line);
 
   // While Execute runs, the previous line usually still sits in the read buffer; it is copied
   // into PrevLine only when something reads PrevLine or the buffer is about to be refilled.

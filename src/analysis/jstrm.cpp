@@ -153,14 +153,6 @@ std::string JNormalize(std::string_view text) {
   return std::string(buffer.get(), out - buffer.get());
 }
 
-std::string_view Trim(std::string_view text) {
-  size_t start = 0;
-  size_t end = text.size();
-  while (start < end && static_cast<unsigned char>(text[start]) <= 0x20) ++start;
-  while (end > start && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-  return text.substr(start, end - start);
-}
-
 std::string UpperAscii(std::string_view text) {
   std::string result(text);
   for (char& c : result)

@@ -2,6 +2,7 @@
 // Helpers for Shift-JIS byte strings: the trail-byte test, a trim that knows the full-width
 // space, and the normalisation that makes IDs and tokens typed in mixed widths comparable.
 // Positions are 1-based byte positions.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,8 +23,15 @@ std::string JTrim(std::string_view text);
 // Full-width ASCII to single bytes, letters upper-cased, single-byte katakana to full-width.
 std::string JNormalize(std::string_view text);
 
-// The plain trim: removes bytes 0x00-0x20 at both ends (no full-width space).
-std::string_view Trim(std::string_view text);
+// The plain trim: removes bytes 0x00-0x20 at both ends (no full-width space). Inline: the
+// scanner trims a column or two on most lines it reports.
+inline std::string_view Trim(std::string_view text) {
+  size_t start = 0;
+  size_t end = text.size();
+  while (start < end && static_cast<unsigned char>(text[start]) <= 0x20) ++start;
+  while (end > start && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return std::string_view(text.data() + start, end - start);
+}
 
 // A copy of the text with a-z upper-cased, other bytes unchanged.
 std::string UpperAscii(std::string_view text);

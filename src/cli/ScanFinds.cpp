@@ -1,8 +1,10 @@
 // quillet scan --finds: runs the log scanner over each file and prints every find as it comes,
 // one tab-separated line each, then the file's end. A trace of the scanner for batch work and
 // end-to-end tests.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,31 +16,34 @@
 namespace quillet {
 namespace {
 
-constexpr size_t kFlushAt = size_t{1} << 20;
+constexpr size_t kBufferSize = size_t{1} << 20;
 
-// Collects the output in one large buffer; stdout sees it in big writes.
+// Collects the output in one large buffer; stdout sees it in big writes. A find is a handful of
+// short fields, so the writer reserves room for a whole line and copies the fields in.
 class Output {
  public:
-  explicit Output(bool raw) : raw_(raw) { buffer_.reserve(kFlushAt + 4096); }
+  explicit Output(bool raw) : raw_(raw), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
   ~Output() { Flush(); }
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
-  void Bytes(std::string_view bytes) { buffer_.append(bytes); }
-  void Char(char c) { buffer_.push_back(c); }
+  bool raw() const { return raw_; }
+
+  void Bytes(std::string_view bytes) {
+    if (bytes.size() > kBufferSize - used_) {
+      Flush();
+      if (bytes.size() > kBufferSize) {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return;
+      }
+    }
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+  void Char(char c) { Bytes(std::string_view(&c, 1)); }
 
   // A Shift-JIS text, converted to UTF-8 unless the output is raw.
-  void Text(std::string_view sjis) {
-    if (raw_ || IsAscii(sjis)) {
-      buffer_.append(sjis);  // ASCII reads the same in both
-    } else if (sjis == lastSjis_) {
-      buffer_.append(lastUtf8_);  // the context name repeats on every find of a screen
-    } else {
-      lastSjis_.assign(sjis);
-      lastUtf8_ = ToUtf8(sjis);
-      buffer_.append(lastUtf8_);
-    }
-  }
+  void Text(std::string_view sjis) { Bytes(raw_ ? sjis : Converted(sjis)); }
 
   void Number(unsigned value) {
     char digits[12];
@@ -47,28 +52,78 @@ class Output {
       *--d = static_cast<char>('0' + value % 10);
       value /= 10;
     } while (value != 0);
-    buffer_.append(d, static_cast<size_t>(digits + sizeof digits - d));
+    Bytes(std::string_view(d, static_cast<size_t>(digits + sizeof digits - d)));
   }
 
-  void MaybeFlush() {
-    if (buffer_.size() >= kFlushAt) Flush();
+  // CATEGORY TAB NAME TAB ID TAB HANDLE NEWLINE, all fields raw, in one copy each.
+  void RawFind(unsigned category, std::string_view name, std::string_view id, std::string_view handle) {
+    const size_t need = 3 + name.size() + 1 + id.size() + 1 + handle.size() + 1 + 1;
+    if (need > kBufferSize - used_) {
+      Flush();
+      if (need > kBufferSize) {  // a giant field: write it piece by piece
+        Number(category);
+        for (const std::string_view field : {name, id, handle}) {
+          Char('\t');
+          Bytes(field);
+        }
+        Char('\n');
+        return;
+      }
+    }
+    char* p = buffer_.get() + used_;
+    if (category >= 10) *p++ = static_cast<char>('0' + category / 10 % 10);
+    *p++ = static_cast<char>('0' + category % 10);
+    *p++ = '\t';
+    p = Put(p, name);
+    *p++ = '\t';
+    p = Put(p, id);
+    *p++ = '\t';
+    p = Put(p, handle);
+    *p++ = '\n';
+    used_ = static_cast<size_t>(p - buffer_.get());
   }
 
   void Flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
+    if (used_ != 0) std::fwrite(buffer_.get(), 1, used_, stdout);
+    used_ = 0;
     std::fflush(stdout);
   }
 
  private:
+  // IDs and most handles are 8 to 16 bytes: two overlapping 8-byte moves copy them without a
+  // library call.
+  static char* Put(char* p, std::string_view text) {
+    const size_t n = text.size();
+    if (n >= 8 && n <= 16) {
+      uint64_t head, tail;
+      std::memcpy(&head, text.data(), 8);
+      std::memcpy(&tail, text.data() + n - 8, 8);
+      std::memcpy(p, &head, 8);
+      std::memcpy(p + n - 8, &tail, 8);
+    } else {
+      std::memcpy(p, text.data(), n);
+    }
+    return p + n;
+  }
+
   static bool IsAscii(std::string_view text) {
     for (const char c : text)
       if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
   }
 
+  std::string_view Converted(std::string_view sjis) {
+    if (IsAscii(sjis)) return sjis;  // ASCII reads the same in both
+    if (sjis != lastSjis_) {         // the context name repeats on every find of a screen
+      lastSjis_.assign(sjis);
+      lastUtf8_ = ToUtf8(sjis);
+    }
+    return lastUtf8_;
+  }
+
   bool raw_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
   std::string lastSjis_, lastUtf8_;
 };
 
@@ -77,6 +132,10 @@ class PrintingSink : public TAnalysisSink {
   PrintingSink(Output& out, std::string_view path) : out_(out), path_(path) {}
 
   void Found(const TIDData& find, const TForumData& context) override {
+    if (out_.raw() && context.Category < 100) {
+      out_.RawFind(context.Category, context.Name, find.ID, find.HandleName);
+      return;
+    }
     out_.Number(context.Category);
     out_.Char('\t');
     out_.Text(context.Name);
@@ -85,7 +144,6 @@ class PrintingSink : public TAnalysisSink {
     out_.Char('\t');
     out_.Text(find.HandleName);
     out_.Char('\n');
-    out_.MaybeFlush();
   }
 
   void End(const std::string&) override {

@@ -454,6 +454,22 @@ TEST_F(LogFile, LinesAcrossBlockBoundaries) {
   EXPECT_GE(sink.progressCalls, 4);
 }
 
+TEST_F(LogFile, LineEndsAtEveryOffset) {
+  // Fillers of every length from 0 to 150 put the line ends at every offset of the reader's
+  // search stretches, with all three kinds of line end and over a block boundary.
+  const char* const ends[] = {"\r\n", "\r", "\r\r\n"};
+  std::string log;
+  Ids expected;
+  for (int round = 0; log.size() < TLogAnalizingThread::ReadBlockSize + 4096; ++round) {
+    for (size_t filler = 0; filler <= 150; ++filler) {
+      const std::string id = "AAA" + std::to_string(10000 + expected.size());
+      log += std::string(filler, 'x') + ends[(filler + round) % 3] + G(id) + ends[filler % 3];
+      expected.push_back(id);
+    }
+  }
+  EXPECT_EQ(Scan(log), expected);
+}
+
 TEST_F(LogFile, UnreadableLogsStillEndOnce) {
   worker->FileName = dir.filePath("missing.log").toStdString();
   worker->NotifyWindow = &sink;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <string>
 
 #include "analysis/Check.h"
+#include "analysis/jstrm.h"
 #include "common/Cp932.h"
 
 using quillet::FromUtf8;
@@ -252,4 +254,50 @@ TEST(DatesAndTimes, FixedDigitLayouts) {
   // Full-width forms are not normalised.
   EXPECT_FALSE(IsDateMD(FromUtf8("０1/23")));
   EXPECT_FALSE(IsTimeHM(FromUtf8("01：23")));
+}
+
+namespace {
+
+// Every text of up to `maxLength` bytes drawn from `alphabet`, passed to `visit`.
+template <typename Visit>
+void ForEachText(std::string_view alphabet, size_t maxLength, Visit visit) {
+  std::string text;
+  std::function<void()> extend = [&] {
+    visit(std::string_view(text));
+    if (text.size() == maxLength) return;
+    for (const char c : alphabet) {
+      text.push_back(c);
+      extend();
+      text.pop_back();
+    }
+  };
+  extend();
+}
+
+}  // namespace
+
+// IsNumber decides plain padded digit runs itself and leaves everything else to the general
+// parse; the two must agree on every text, at the nine/ten digit edge too.
+TEST(IsNumber, ShortcutAgreesWithTheGeneralParse) {
+  ForEachText(std::string_view(" \t\0" "09-+$aF\x81x", 12), 5, [](std::string_view text) {
+    int32_t v;
+    const bool expected = ParseWholeNumber(Trim(text), v) && v >= 0;
+    EXPECT_EQ(IsNumber(text), expected) << '"' << text << '"';
+  });
+  for (const char* text : {"999999999", " 999999999 ", "0000000000", "2147483647 ", " 2147483648",
+                           "99999999999", "000000000000000000001"}) {
+    int32_t v;
+    EXPECT_EQ(IsNumber(text), ParseWholeNumber(Trim(text), v) && v >= 0) << text;
+  }
+}
+
+// Plain ASCII skips the normalisation in IsSmallNumber; the answer must be the same as with it.
+TEST(IsSmallNumber, AsciiShortcutAgreesWithNormalising) {
+  ForEachText(" 019-+$aFz", 4, [](std::string_view text) {
+    const std::string normal = JNormalize(text);
+    const std::string_view t = Trim(normal);
+    int32_t v;
+    const bool expected = !t.empty() && t.size() <= 3 && ParseWholeNumber(t, v);
+    EXPECT_EQ(IsSmallNumber(text), expected) << '"' << text << '"';
+  });
 }
