@@ -143,7 +143,8 @@ class TPickData {
 
   std::unique_ptr<TDynamicHash> hash_;
   std::vector<Entry> entries_;
-  std::string loaded_;             // the data file as read; entries point into it
+  std::unique_ptr<char[]> loaded_;  // the data file as read; entries point into it
+  size_t loadedSize_ = 0;
   std::deque<std::string> owned_;  // texts made since (a deque never moves its elements)
   Current current_;
   int32_t cursor_ = 0;
