@@ -64,6 +64,15 @@ bool ParseWholeNumber(std::string_view text, int32_t& value) {
 
 bool IsNiftyID(std::string_view text) {
   if (text.size() < 8) return false;
+  if (text.size() == 8) {
+    // The usual case, an ID as stored: nothing to trim, and normalising would only make the
+    // letters capital. Anything else takes the general path below.
+    const auto letter = [](char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26; };
+    const auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+    if (letter(text[0]) & letter(text[1]) & letter(text[2]) & digit(text[3]) & digit(text[4]) &
+        digit(text[5]) & digit(text[6]) & digit(text[7]))
+      return true;
+  }
   if (!HasHighByte(text)) {
     // Plain ASCII: normalising only upper-cases letters, so no copy is needed.
     std::string_view t = Trim(text);

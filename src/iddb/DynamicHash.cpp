@@ -78,14 +78,13 @@ Folded Fold(std::string_view key) {
   return {word, length << 8 | bits};
 }
 
-// A key of up to eight bytes back from its folded form.
-std::string Unfold(uint64_t word, uint32_t shape) {
+// A key of up to eight bytes back from its folded form, into `out`; returns its length.
+size_t UnfoldTo(char (&out)[8], uint64_t word, uint32_t shape) {
   const size_t n = shape >> 8;
   unsigned char bytes[8];
   std::memcpy(bytes, &word, 8);
-  std::string key(n, '\0');
-  for (size_t i = 0; i < n; ++i) key[i] = static_cast<char>(shape & (1u << i) ? bytes[i] | 0x20 : bytes[i]);
-  return key;
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(shape & (1u << i) ? bytes[i] | 0x20 : bytes[i]);
+  return n;
 }
 
 // Key equality of the list mode: single-byte letters without regard to case, double-byte
@@ -162,11 +161,17 @@ int32_t TDynamicHash::HashOf(std::string_view key) const {
 
 std::string TDynamicHash::KeyAt(size_t index) const {
   if (keys_) return (*keys_)[index];
-  return Unfold(slots_[index].folded, slots_[index].shape);
+  char bytes[8];
+  return std::string(bytes, UnfoldTo(bytes, slots_[index].folded, slots_[index].shape));
 }
 
 int32_t TDynamicHash::ListIndexOf(std::string_view key) const {
   const Folded f = Fold(key);
+  return ListIndexOf(key, f.word, f.shape);
+}
+
+int32_t TDynamicHash::ListIndexOf(std::string_view key, uint64_t word, uint32_t shape) const {
+  const Folded f{word, shape};
   const uint32_t length = f.shape >> 8;
   const Slot* slots = slots_.data();
   const size_t n = slots_.size();
@@ -189,25 +194,27 @@ void TDynamicHash::PutKey(std::string_view key, int32_t value) {
   TDynamicHash* table = this;
   // Walk down the bucket levels; only the list at the bottom holds keys.
   while (table->table_) {
-    const int32_t b = table->HashOf(key);
+    const uint32_t b = BucketOf(key, table->levelFactor_);
     TStaticHashTable& buckets = *table->table_;
-    if (buckets.BucketKeys[b].empty()) {
-      buckets.BucketKeys[b].assign(key);
-      ++buckets.OccupiedCount;
-    }
     std::unique_ptr<TDynamicHash>& sub = buckets.SubTables[b];
     if (!sub) {
+      // A bucket key is set exactly when its sub-table exists, so an occupied bucket needs no
+      // look at its key: on a large table that look is a cache miss per level.
+      if (buckets.BucketKeys[b].empty()) {
+        buckets.BucketKeys[b].assign(key);
+        ++buckets.OccupiedCount;
+      }
       sub = std::make_unique<TDynamicHash>(table->level_ + 1);
       TTrace::Instance().Printf("MakeSubHash(%d)", table->level_ + 1);
     }
     table = sub.get();
   }
-  const int32_t index = table->ListIndexOf(key);
+  const Folded f = Fold(key);
+  const int32_t index = table->ListIndexOf(key, f.word, f.shape);
   if (index >= 0) {
     table->slots_[index].value = value;
     return;
   }
-  const Folded f = Fold(key);
   if (key.size() > 8 && !table->keys_) {
     // The first long key: from now on every key is kept as given as well.
     auto keys = std::make_unique<std::vector<std::string>>();
@@ -289,14 +296,19 @@ int32_t TDynamicHash::Count() const {
 
 void TDynamicHash::ChangeStructure() {
   TTrace::Instance().Printf("ChangeStructure(%d)", level_);
-  std::vector<std::pair<std::string, int32_t>> entries;
-  entries.reserve(slots_.size());
-  for (size_t i = 0; i < slots_.size(); ++i) entries.emplace_back(KeyAt(i), slots_[i].value);
-  // Release the list's memory, not only its entries: a table stays in bucket mode for good.
-  slots_ = {};
-  keys_.reset();
+  // The list is taken out whole, so its memory goes when this ends, not only its entries: a
+  // table stays in bucket mode for good.
+  const std::vector<Slot> slots = std::exchange(slots_, {});
+  const std::unique_ptr<std::vector<std::string>> keys = std::move(keys_);
   table_ = std::make_unique<TStaticHashTable>();
-  for (const auto& [key, value] : entries) PutKey(key, value);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    if (keys) {
+      PutKey((*keys)[i], slots[i].value);
+    } else {
+      char bytes[8];
+      PutKey(std::string_view(bytes, UnfoldTo(bytes, slots[i].folded, slots[i].shape)), slots[i].value);
+    }
+  }
 }
 
 bool TDynamicHash::IsLastKey(std::string_view key) const {

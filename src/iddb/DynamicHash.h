@@ -47,6 +47,7 @@ class TDynamicHash {
   void PutKey(std::string_view key, int32_t value);
   int32_t FindKey(std::string_view key) const;
   int32_t ListIndexOf(std::string_view key) const;
+  int32_t ListIndexOf(std::string_view key, uint64_t folded, uint32_t shape) const;  // key folded already
   bool SplitWouldSeparate() const;
   std::string KeyAt(size_t index) const;  // a list key as it was given
 

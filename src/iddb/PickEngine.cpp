@@ -118,7 +118,8 @@ void TPickData::ResetForLoad() {
   hash_->Clear();
   entries_.clear();
   owned_.clear();
-  loaded_.clear();
+  loaded_.reset();
+  loadedSize_ = 0;
   unreadRemainder_.clear();
   loadStoppedEarly_ = false;
   cursor_ = 0;
@@ -130,7 +131,7 @@ namespace {
 // part of it.
 class LineSplitter {
  public:
-  explicit LineSplitter(std::string& bytes) : data_(bytes.data()), size_(bytes.size()) {}
+  LineSplitter(char* bytes, size_t size) : data_(bytes), size_(size) {}
   size_t Offset() const { return pos_; }
   bool Next(char*& line, size_t& length) {
     if (pos_ >= size_) return false;
@@ -167,11 +168,11 @@ bool TPickData::Load(const std::string& path) {
   // Until the file has been read, a save would replace it with less than it holds.
   loadFailed_ = true;
   groups_->Load(dataFolder_);
-  loaded_ = quillet::ReadWholeFile(path);
-  entries_.reserve(std::min<size_t>(loaded_.size() / 96 + 16, size_t{1} << 20));
+  loaded_ = quillet::ReadFileBytes(path, loadedSize_);
+  entries_.reserve(std::min<size_t>(loadedSize_ / 96 + 16, size_t{1} << 20));
 
   const std::string today = TodayText();
-  LineSplitter lines(loaded_);
+  LineSplitter lines(loaded_.get(), loadedSize_);
   int lineCount = 0;
   size_t recordStart = 0;
   std::string failure;
@@ -210,7 +211,7 @@ bool TPickData::Load(const std::string& path) {
   loadFailed_ = false;
   if (!failure.empty()) {
     // Keep the records that could not be read, byte for byte, so that no save loses them.
-    unreadRemainder_ = loaded_.substr(recordStart);
+    unreadRemainder_.assign(loaded_.get() + recordStart, loadedSize_ - recordStart);
     loadStoppedEarly_ = true;
     quillet::ui().ShowMessage(failure);
   }
@@ -226,6 +227,26 @@ bool TPickData::Load(const std::string& path) {
   return true;
 }
 
+size_t TPickData::RecordInPlace(const Entry& e, size_t& start) const {
+  // The ID is compared as a number: an owned text is a separate allocation, not part of the
+  // loaded bytes.
+  const char* const base = loaded_.get();
+  const size_t size = loadedSize_;
+  const auto id = reinterpret_cast<uintptr_t>(e.id.data) - reinterpret_cast<uintptr_t>(base);
+  if (id >= size) return 0;
+  // The four texts must follow each other there, each followed by CR LF; those bytes are then
+  // exactly the four lines Save would write.
+  size_t at = id;
+  for (const Slice* line : {&e.id, &e.handleLine, &e.memo, &e.attribute}) {
+    if (line->data != base + at || size - at < line->size + 2) return 0;
+    at += line->size;
+    if (base[at] != '\r' || base[at + 1] != '\n') return 0;
+    at += 2;
+  }
+  start = id;
+  return at;
+}
+
 void TPickData::Save(const std::string& path) {
   if (entries_.empty() && unreadRemainder_.empty()) return;
 
@@ -235,18 +256,38 @@ void TPickData::Save(const std::string& path) {
 
   std::vector<size_t> dropped;
   quillet::AtomicFileWriter writer(path);
+  // Records still in the loaded bytes exactly as they are written are copied a run at a time.
+  size_t runStart = 0;
+  size_t runEnd = 0;
+  const auto flushRun = [&] {
+    if (runEnd > runStart) writer.Write(std::string_view(loaded_.get() + runStart, runEnd - runStart));
+    runStart = runEnd = 0;
+  };
   for (size_t i = 0; i < entries_.size(); ++i) {
     quillet::ui().ProcessEvents();
     const Entry& e = entries_[i];
     if (e.attribute.size > 0 && writable[static_cast<unsigned char>(e.attribute.data[0])]) {
+      size_t start = 0;
+      const size_t end = RecordInPlace(e, start);
+      if (end != 0) {
+        if (start != runEnd || runEnd == 0) {
+          flushRun();
+          runStart = start;
+        }
+        runEnd = end;
+        continue;
+      }
+      flushRun();
       writer.WriteLine(e.id.View());
       writer.WriteLine(e.handleLine.View());
       writer.WriteLine(e.memo.View());
       writer.WriteLine(e.attribute.View());
-    } else if (e.attribute.size >= 3 && e.attribute.data[2] == 'P') {
-      dropped.push_back(i);
+    } else {
+      flushRun();
+      if (e.attribute.size >= 3 && e.attribute.data[2] == 'P') dropped.push_back(i);
     }
   }
+  flushRun();
   writer.Write(unreadRemainder_);
   writer.Commit();
 

@@ -129,6 +129,9 @@ class TPickData {
   };
 
   int PositionOf(std::string_view id);
+  // The end offset in the loaded bytes of an entry whose four lines stand there as Save writes
+  // them (line ends included), with `start` set to its first byte; 0 otherwise.
+  size_t RecordInPlace(const Entry& e, size_t& start) const;
   Slice Own(std::string text);
   void Replace(Slice& slice, std::string text);  // in place when the length stays
   void SelectEntry(int position);
@@ -140,7 +143,8 @@ class TPickData {
 
   std::unique_ptr<TDynamicHash> hash_;
   std::vector<Entry> entries_;
-  std::string loaded_;             // the data file as read; entries point into it
+  std::unique_ptr<char[]> loaded_;  // the data file as read; entries point into it
+  size_t loadedSize_ = 0;
   std::deque<std::string> owned_;  // texts made since (a deque never moves its elements)
   Current current_;
   int32_t cursor_ = 0;

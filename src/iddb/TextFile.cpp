@@ -190,6 +190,36 @@ std::string ReadWholeFile(const std::string& path) {
   return result;
 }
 
+std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  struct stat st;
+  // One byte more than the size, so that the read that finds the end needs no growth.
+  size_t capacity = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536;
+  auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+  size_t used = 0;
+  for (;;) {
+    if (used == capacity) {  // the file grew, or is no regular file
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), bytes.get(), used);
+      bytes = std::move(larger);
+      capacity *= 2;
+    }
+    const ssize_t n = ::read(fd, bytes.get() + used, capacity - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const std::string reason = SystemError();
+      ::close(fd);
+      throw Error("cannot read " + path + ": " + reason);
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  size = used;
+  return bytes;
+}
+
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   AtomicFileWriter writer(path);
   writer.Write(bytes);

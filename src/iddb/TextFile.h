@@ -88,6 +88,9 @@ bool MakeFolder(const std::string& path);
 bool MakeFolderPath(const std::string& path);
 // Reads a whole file; throws Error naming it on failure.
 std::string ReadWholeFile(const std::string& path);
+// The same into a buffer of its own, which is not zero-filled first (a large file is read once,
+// not also cleared); `size` receives the number of bytes read.
+std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size);
 // Writes bytes atomically; throws Error naming the file on failure.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 // folder + "/" + name, without doubling a separator.

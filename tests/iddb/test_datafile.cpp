@@ -276,3 +276,45 @@ TEST_F(DataFileTest, FilesThatCouldNotBeReadAreNotOverwritten) {
 }
 
 }  // namespace
+
+// Records that stand in the read bytes exactly as they are written go out as they are; every
+// other line ending, length or change must still give the normal form, and a change made in
+// place in the read bytes must be in the file.
+TEST_F(DataFileTest, SaveWritesChangesAndOddLineEndsAmongUnchangedRecords) {
+  const std::string a = "A  1999 1 11999 1 1 ";
+  WriteFile(DataFile(), Record("AAA11111", "h1", "m1", a) +
+                            "BBB22222\r\nh2\r\nm2\n" + a + "\r\n" +  // memo ends in LF only
+                            Record("CCC33333", "h3", "m3", "E  1999 1 11999 1 1 ") +
+                            Record("DDD44444", "h4", "cr\r", a) +
+                            Record("EEE55555", "h5", "m5", a) + Record("FFF66666", "h6", "m6", a) +
+                            Record("GGG77777", "h7", "m7", a + "XY") +
+                            Record("HHH88888", "h8", "m8", a) +
+                            "III99999\r\nh9\r\nm9\r\n" + a);  // no line end at the very end
+  TPickData store;
+  ASSERT_TRUE(store.Load(DataFile()));
+  ASSERT_EQ(store.EntryCount(), 9);
+  const auto expected = [&](const std::string& e5, const std::string& h6, const std::string& m6) {
+    return Record("AAA11111", "h1", "m1", a) + Record("BBB22222", "h2", "m2", a) +
+           Record("DDD44444", "h4", "cr\r", a) + Record("EEE55555", "h5", "m5", e5) +
+           Record("FFF66666", h6, m6, a) + Record("GGG77777", "h7", "m7", a) +
+           Record("HHH88888", "h8", "m8", a) + Record("III99999", "h9", "m9", a);
+  };
+  EXPECT_EQ(ReadFile(DataFile() + ".bak"), expected(a, "h6", "m6"));
+
+  store.ChangeGroup("EEE55555", "B");  // changed inside the read bytes
+  store.RegistID("FFF66666", "new", "nick", "memo", "A", false, false, nullptr, false, nullptr);
+  ui.events = 0;
+  store.Save(Path("out.dat"));
+  const std::string changed =
+      expected("B  1999 1 11999 1 1 ", "new" + std::string(37, ' ') + "nick", "memo");
+  EXPECT_EQ(ReadFile(Path("out.dat")), changed);
+  EXPECT_EQ(ui.events, 9);
+  // A second save starts afresh.
+  store.Save(Path("out2.dat"));
+  EXPECT_EQ(ReadFile(Path("out2.dat")), changed);
+
+  // A record dropped from the front: the others still come out whole.
+  store.ChangeGroup("AAA11111", "E");
+  store.Save(Path("out3.dat"));
+  EXPECT_EQ(ReadFile(Path("out3.dat")), changed.substr(Record("AAA11111", "h1", "m1", a).size()));
+}
