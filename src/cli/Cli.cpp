@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/Cp932.h"
+
 namespace quillet {
 
 void PrintUsage(std::FILE* out) {
@@ -15,6 +17,61 @@ void PrintUsage(std::FILE* out) {
       "       quillet ids import [--data-dir DIR] [--group G] FILE\n"
       "       quillet --help | --version\n",
       out);
+}
+
+namespace {
+
+// CATEGORY[:NAME]: a decimal category 0..10 and an optional name in UTF-8.
+bool ParseStart(const std::string& text, TForumData& start) {
+  const size_t colon = text.find(':');
+  const std::string number = text.substr(0, colon);
+  if (number.empty() || number.size() > 2) return false;
+  unsigned value = 0;
+  for (const char c : number) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > fcSentMail) return false;
+  start.Category = static_cast<uint8_t>(value);
+  start.Name.clear();
+  if (colon != std::string::npos) return TryFromUtf8(text.substr(colon + 1), start.Name);
+  return true;
+}
+
+}  // namespace
+
+bool ScanArguments::Has(const std::string& flag) const {
+  return std::find(set.begin(), set.end(), flag) != set.end();
+}
+
+std::string ParseScanArguments(const std::vector<std::string>& args,
+                               const std::vector<std::string>& flags, ScanArguments& out) {
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
+      out.files.push_back(arg);
+    } else if (arg == "--") {
+      optionsDone = true;
+    } else if (arg == "--raw") {
+      out.raw = true;
+    } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
+      out.set.push_back(arg);
+    } else if (arg == "--start" || arg.rfind("--start=", 0) == 0) {
+      std::string value;
+      if (arg == "--start") {
+        if (i + 1 >= args.size()) return "--start needs CATEGORY[:NAME]";
+        value = args[++i];
+      } else {
+        value = arg.substr(std::strlen("--start="));
+      }
+      if (!ParseStart(value, out.start))
+        return "bad start context (CATEGORY 0-10, NAME in CP932 characters): " + value;
+    } else {
+      return "unknown option " + arg;
+    }
+  }
+  return {};
 }
 
 int RunCli(int argc, char** argv) {

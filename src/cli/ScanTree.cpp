@@ -29,23 +29,6 @@ int Usage(const char* problem, const std::string& detail = {}) {
   return kUsageError;
 }
 
-// CATEGORY[:NAME]: a decimal category 0..10 and an optional name in UTF-8.
-bool ParseStart(const std::string& text, TForumData& start) {
-  const size_t colon = text.find(':');
-  const std::string number = text.substr(0, colon);
-  if (number.empty() || number.size() > 2) return false;
-  unsigned value = 0;
-  for (const char c : number) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (value > fcSentMail) return false;
-  start.Category = static_cast<uint8_t>(value);
-  start.Name.clear();
-  if (colon != std::string::npos) return TryFromUtf8(text.substr(colon + 1), start.Name);
-  return true;
-}
-
 std::string CurrentFolder() {
   std::vector<char> buffer(4096);
   while (!::getcwd(buffer.data(), buffer.size())) {
@@ -192,36 +175,12 @@ void PrintJson(Output& out, const TTreeNode* node) {
 }  // namespace
 
 int ScanTreeCommand(const std::vector<std::string>& args) {
-  bool json = false, raw = false, integrate = false;
-  TForumData start;
-  std::vector<std::string> files;
-  bool optionsDone = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
-      files.push_back(arg);
-    } else if (arg == "--") {
-      optionsDone = true;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--raw") {
-      raw = true;
-    } else if (arg == "--integrate") {
-      integrate = true;
-    } else if (arg == "--start" || arg.rfind("--start=", 0) == 0) {
-      std::string value;
-      if (arg == "--start") {
-        if (i + 1 >= args.size()) return Usage("--start needs CATEGORY[:NAME]");
-        value = args[++i];
-      } else {
-        value = arg.substr(std::strlen("--start="));
-      }
-      if (!ParseStart(value, start))
-        return Usage("bad start context (CATEGORY 0-10, NAME in CP932 characters): ", value);
-    } else {
-      return Usage("unknown option ", arg);
-    }
-  }
+  ScanArguments parsed;
+  const std::string problem = ParseScanArguments(args, {"--json", "--integrate"}, parsed);
+  if (!problem.empty()) return Usage(problem.c_str());
+  const bool json = parsed.Has("--json"), raw = parsed.raw, integrate = parsed.Has("--integrate");
+  const TForumData& start = parsed.start;
+  std::vector<std::string>& files = parsed.files;
   if (files.empty()) return Usage("no log file given");
   const std::string here = CurrentFolder();
   for (std::string& file : files) file = DialogPath(file, here);
