@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "analysis/LogAnalize.h"
@@ -74,28 +75,34 @@ class Output {
   }
   void Indent(int level) { buffer_.append(static_cast<size_t>(level) * 2, ' '); }
   // A Shift-JIS text of the tree, in UTF-8 unless raw.
-  void Text(std::string_view sjis) { Bytes(raw_ || IsAscii(sjis) ? std::string(sjis) : ToUtf8(sjis)); }
+  void Text(std::string_view sjis) { Bytes(raw_ || IsAscii(sjis) ? sjis : Utf8Of(sjis)); }
   // A JSON string of a Shift-JIS text (always UTF-8).
   void Json(std::string_view sjis) {
-    const std::string utf8 = IsAscii(sjis) ? std::string(sjis) : ToUtf8(sjis);
-    buffer_.push_back('"');
-    size_t plain = 0;  // start of the run of bytes that need no escape
-    for (size_t i = 0; i < utf8.size(); ++i) {
-      const auto u = static_cast<unsigned char>(utf8[i]);
-      if (u >= 0x20 && u != '"' && u != '\\') continue;
-      buffer_.append(utf8, plain, i - plain);
-      plain = i + 1;
-      if (u == '"' || u == '\\') {
-        buffer_.push_back('\\');
-        buffer_.push_back(static_cast<char>(u));
-      } else {
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "\\u%04x", u);
-        buffer_.append(escape);
+    bool plain = true, ascii = true;
+    for (const char c : sjis) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u >= 0x80) {
+        ascii = plain = false;
+        break;
       }
+      if (u < 0x20 || u == '"' || u == '\\') plain = false;
     }
-    buffer_.append(utf8, plain, utf8.size() - plain);
-    buffer_.push_back('"');
+    if (plain) {  // most IDs and names: nothing to convert or escape
+      buffer_.push_back('"');
+      buffer_.append(sjis);
+      buffer_.push_back('"');
+    } else if (ascii) {
+      AppendJson(buffer_, sjis);
+    } else {
+      // Converted and escaped once per distinct text.
+      auto known = jsonOf_.find(sjis);
+      if (known == jsonOf_.end()) {
+        std::string json;
+        AppendJson(json, Utf8Of(sjis));
+        known = jsonOf_.emplace(std::string(sjis), std::move(json)).first;
+      }
+      buffer_.append(known->second);
+    }
   }
   void Number(int value) { Bytes(std::to_string(value)); }
   void Flush() {
@@ -106,13 +113,47 @@ class Output {
 
  private:
   static constexpr size_t kFlushAt = size_t{1} << 20;
+  // A UTF-8 text as a JSON string.
+  static void AppendJson(std::string& out, std::string_view utf8) {
+    out.push_back('"');
+    size_t plain = 0;  // start of the run of bytes that need no escape
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      const auto u = static_cast<unsigned char>(utf8[i]);
+      if (u >= 0x20 && u != '"' && u != '\\') continue;
+      out.append(utf8, plain, i - plain);
+      plain = i + 1;
+      if (u == '"' || u == '\\') {
+        out.push_back('\\');
+        out.push_back(static_cast<char>(u));
+      } else {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", u);
+        out.append(escape);
+      }
+    }
+    out.append(utf8, plain, utf8.size() - plain);
+    out.push_back('"');
+  }
   static bool IsAscii(std::string_view text) {
     for (const char c : text)
       if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
   }
+  // The same handles and folder names come back in many folders, and each conversion is a
+  // round through iconv: each distinct text is converted once.
+  std::string_view Utf8Of(std::string_view sjis) {
+    auto known = utf8Of_.find(sjis);
+    if (known == utf8Of_.end()) known = utf8Of_.emplace(std::string(sjis), ToUtf8(sjis)).first;
+    return known->second;
+  }
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
   bool raw_;
   std::string buffer_;
+  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> utf8Of_;
+  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> jsonOf_;  // quoted
 };
 
 // One line per node, two spaces per level; a node's IDs one level further in, right below it.

@@ -215,15 +215,19 @@ void TDynamicHash::PutKey(std::string_view key, int32_t value) {
     table->slots_[index].value = value;
     return;
   }
-  if (key.size() > 8 && !table->keys_) {
+  table->AppendKey(key, f.word, f.shape, value);
+}
+
+void TDynamicHash::AppendKey(std::string_view key, uint64_t folded, uint32_t shape, int32_t value) {
+  if (key.size() > 8 && !keys_) {
     // The first long key: from now on every key is kept as given as well.
     auto keys = std::make_unique<std::vector<std::string>>();
-    for (size_t i = 0; i < table->slots_.size(); ++i) keys->push_back(table->KeyAt(i));
-    table->keys_ = std::move(keys);
+    for (size_t i = 0; i < slots_.size(); ++i) keys->push_back(KeyAt(i));
+    keys_ = std::move(keys);
   }
-  table->slots_.push_back({f.word, value, f.shape});
-  if (table->keys_) table->keys_->emplace_back(key);
-  if (table->slots_.size() > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
+  slots_.push_back({folded, value, shape});
+  if (keys_) keys_->emplace_back(key);
+  if (slots_.size() > kListLimit && SplitWouldSeparate()) ChangeStructure();
 }
 
 bool TDynamicHash::SplitWouldSeparate() const {
@@ -242,6 +246,43 @@ int32_t TDynamicHash::Find(std::string_view key) {
   const int32_t value = FindKey(key);
   RememberKey(key, value);
   return value;
+}
+
+int32_t TDynamicHash::FindOrPut(std::string_view key, int32_t value) {
+  if (!key.empty() && IsLastKey(key)) {
+    const int32_t known = last_->value;
+    if (known == -1) Put(key, value);
+    return known;
+  }
+  // Down to the list that holds the key, or to the bucket that has no table yet.
+  TDynamicHash* table = this;
+  while (table->table_) {
+    TDynamicHash* sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)].get();
+    if (!sub) break;
+    table = sub;
+  }
+  Folded f{};
+  if (!table->table_) {
+    f = Fold(key);
+    const int32_t index = table->ListIndexOf(key, f.word, f.shape);
+    if (index >= 0) {
+      const int32_t known = table->slots_[index].value;
+      RememberKey(key, known);
+      if (known == -1) Put(key, value);
+      return known;
+    }
+  }
+  // Absent: what Put does, without searching again.
+  if (level_ == 0 && !IsNiftyID(key)) {
+    RememberKey(key, -1);
+    return -1;
+  }
+  if (table->table_)
+    table->PutKey(key, value);  // a new sub-table below this one
+  else
+    table->AppendKey(key, f.word, f.shape, value);
+  RememberKey(key, value);
+  return -1;
 }
 
 int32_t TDynamicHash::FindKey(std::string_view key) const {

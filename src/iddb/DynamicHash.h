@@ -31,6 +31,9 @@ class TDynamicHash {
 
   void Put(std::string_view key, int32_t value);
   int32_t Find(std::string_view key);  // -1 when absent
+  // Find, and when that gives -1, Put(key, value), with one walk down the tables where it can;
+  // returns what Find gave. The remembered key ends as after the two calls.
+  int32_t FindOrPut(std::string_view key, int32_t value);
   void Remove(std::string_view key);
   void Clear();
   int32_t Count() const;
@@ -46,6 +49,8 @@ class TDynamicHash {
   // the only one anybody can observe, so sub-tables keep none.
   void PutKey(std::string_view key, int32_t value);
   int32_t FindKey(std::string_view key) const;
+  // Appends a key known to be absent from this list (folded already), splitting if it must.
+  void AppendKey(std::string_view key, uint64_t folded, uint32_t shape, int32_t value);
   int32_t ListIndexOf(std::string_view key) const;
   int32_t ListIndexOf(std::string_view key, uint64_t folded, uint32_t shape) const;  // key folded already
   bool SplitWouldSeparate() const;

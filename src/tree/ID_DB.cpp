@@ -25,6 +25,7 @@ unsigned FoldedChar(const unsigned char* p, size_t n, size_t i, size_t& width) {
 
 bool SameHandle(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // the usual case: the handle as seen before
   const auto* x = reinterpret_cast<const unsigned char*>(a.data());
   const auto* y = reinterpret_cast<const unsigned char*>(b.data());
   const size_t n = a.size();

@@ -12,8 +12,9 @@ namespace {
 
 // How often pending window events run while a scan files its finds.
 constexpr int64_t kEventsEveryMs = 20;
+constexpr int kFindsPerClockRead = 256;
 
-// Milliseconds of a cheap monotonic clock; it is read for every find.
+// Milliseconds of a cheap monotonic clock.
 int64_t NowMs() {
   timespec ts{};
 #ifdef CLOCK_MONOTONIC_COARSE
@@ -77,6 +78,7 @@ bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, con
   };
   Analysis->OnEnd = [this](TLogAnalysis* sender, const std::string& name) { HandleEnd(sender, name); };
   lastEventsMs_ = NowMs();
+  findsSinceClock_ = 0;
   return Analysis->Analyze(fileName, start);
 }
 
@@ -86,16 +88,19 @@ void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData&
   if (!target) return;
   if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
   TStringListWithHash& set = *target->IDSet();
-  const int index = set.IndexOf(find.ID);
-  if (index == -1) {
+  const int index = set.IndexOfOrAdd(find.ID, [&find] {
     auto record = std::make_unique<TminiIDDataSet>(find.ID);
     record->AddHandle(find.HandleName);
-    set.AddObject(find.ID, std::move(record));
-  } else if (TminiIDDataSet* record = set.Objects(index)) {
-    record->AddHandle(find.HandleName);
+    return record;
+  });
+  if (index != -1) {
+    if (TminiIDDataSet* record = set.Objects(index)) record->AddHandle(find.HandleName);
   }
   // Let the window paint and take input now and then. This is the last thing done here: a
-  // command run meanwhile may delete folders, or even this manager.
+  // command run meanwhile may delete folders, or even this manager. The clock is read at
+  // every few hundredth find only.
+  if (++findsSinceClock_ < kFindsPerClockRead) return;
+  findsSinceClock_ = 0;
   const int64_t now = NowMs();
   if (now - lastEventsMs_ >= kEventsEveryMs) {
     lastEventsMs_ = now;

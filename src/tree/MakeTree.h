@@ -90,6 +90,7 @@ class TTreeMgr {
   std::unique_ptr<Watcher> watcher_;
   bool destroying_ = false;
   int64_t lastEventsMs_ = 0;  // when pending events last ran during a scan
+  int findsSinceClock_ = 0;   // finds filed since the clock was last read
 
   // The folder each context filed into so far, and the last one, so that a run of finds in one
   // screen neither builds the folder texts nor looks the folders up again for every find. All

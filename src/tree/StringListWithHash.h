@@ -22,6 +22,21 @@ class TStringListWithHash {
   // Blanks the entry in place: no entry moves, so the other positions stay valid.
   void Delete(int index);
   int IndexOf(std::string_view text);  // from the hash alone; -1 when absent
+  // IndexOf, and when that gives -1, AddObject(text, make()) with one look into the hash.
+  // Returns IndexOf's answer.
+  template <class Make>
+  int IndexOfOrAdd(const std::string& text, Make&& make) {
+    const int index = Hash.FindOrPut(text, Count());
+    if (index != -1) return index;
+    try {
+      entries_.emplace_back(text, make());
+    } catch (...) {
+      // No entry came with the index just put: take it out again.
+      if (Hash.Find(text) == Count()) Hash.Remove(text);
+      throw;
+    }
+    return -1;
+  }
   void Clear();
   // Drops blank entries and renumbers the rest, keeping their order.
   void CompactIDSet();

@@ -132,6 +132,28 @@ TEST(ScanTree, JsonEscapesQuotesBackslashesAndControlBytes) {
   EXPECT_EQ(band["ids"][0]["handle"].toString(), QStringLiteral("say \"hi\"\\\tbye"));
 }
 
+TEST(ScanTree, JsonEscapesShiftJisHandlesEachTimeTheyAppear) {
+  // The same handle, with characters to escape among Japanese ones, in two bands and twice as
+  // the shown and the listed handle: each appearance must come out whole.
+  QTemporaryDir dir;
+  const std::string log = dir.filePath("odd.log").toStdString();
+  const std::string handle = quillet::FromUtf8("山\"本\\\t太郎");
+  std::ofstream(log, std::ios::binary) << "*Welcome to CB Band A\r\n(1,ODD00001," << handle
+                                       << ")\r\n*Welcome to CB Band B\r\n(1,ODD00001," << handle << ")\r\n";
+  const Outcome run = Quillet({"scan", "--json", log});
+  EXPECT_EQ(run.status, 0) << run.err;
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+  const QJsonArray bands = doc.object()["children"][0]["children"][0]["children"].toArray();
+  ASSERT_EQ(bands.size(), 2);
+  for (const auto band : bands) {
+    const QJsonObject id = band.toObject()["ids"][0].toObject();
+    EXPECT_EQ(id["handle"].toString(), QStringLiteral(u"山\"本\\\t太郎"));
+    EXPECT_EQ(id["handles"][0].toString(), QStringLiteral(u"山\"本\\\t太郎"));
+  }
+}
+
 TEST(ScanTree, IntegrationAndStartContext) {
   QTemporaryDir dir;
   const std::string a = dir.filePath("a.log").toStdString(), b = dir.filePath("b.log").toStdString();

@@ -335,3 +335,80 @@ TEST(DynamicHash, ManyKeysAgreeWithAReferenceMap) {
     ASSERT_EQ(hash.Find(id), it == reference.end() ? -1 : it->second) << id;
   }
 }
+
+// FindOrPut must answer, store, trace and remember exactly as a Find followed, on a miss, by a
+// Put: two tables are driven through the same mixed sequence, one each way, and compared at
+// every step. The keys come in several spellings, some are not IDs at all, some are long, and
+// there are enough of them for lists to switch to buckets and sub-tables to appear and go.
+TEST(DynamicHash, FindOrPutBehavesAsFindThenPutOnAMiss) {
+  std::mt19937 spell(21);
+  std::vector<std::string> keys;
+  for (const auto& id : RandomIds(600, 22)) keys.push_back(Spelling(id, spell));
+  keys.push_back("NOT AN ID");
+  keys.push_back("abc");
+  keys.push_back(std::string(20, 'X'));
+  keys.push_back("");
+
+  struct Outcome {
+    std::vector<int32_t> answers;
+    std::vector<std::string> trace;
+  };
+  const auto drive = [&keys](bool combined) {
+    Outcome out;
+    TraceLog log;
+    TDynamicHash hash;
+    std::mt19937 rng(23);
+    size_t last = 0;
+    for (int step = 0; step < 30000; ++step) {
+      // A key often comes again right away, as the remembered key expects.
+      if (rng() % 3 != 0) last = rng() % keys.size();
+      const std::string& key = keys[last];
+      const unsigned op = rng() % 10;
+      const int32_t value = static_cast<int32_t>(rng() % 1000);
+      if (op < 6) {
+        if (combined) {
+          out.answers.push_back(hash.FindOrPut(key, value));
+        } else {
+          const int32_t found = hash.Find(key);
+          if (found == -1) hash.Put(key, value);
+          out.answers.push_back(found);
+        }
+      } else if (op < 8) {
+        out.answers.push_back(hash.Find(key));
+      } else if (op < 9) {
+        hash.Remove(key);
+      } else {
+        hash.Put(key, value);
+      }
+      if (step % 97 == 0) out.answers.push_back(hash.Count());
+    }
+    for (const auto& key : keys) out.answers.push_back(hash.Find(key));
+    out.trace = log.messages;
+    return out;
+  };
+  const Outcome separate = drive(false);
+  const Outcome combined = drive(true);
+  ASSERT_EQ(separate.answers.size(), combined.answers.size());
+  for (size_t i = 0; i < separate.answers.size(); ++i)
+    ASSERT_EQ(separate.answers[i], combined.answers[i]) << "answer " << i;
+  EXPECT_EQ(separate.trace, combined.trace);
+  // The sequence must have exercised the bucket mode, or the comparison proves little.
+  EXPECT_GT(std::count(separate.trace.begin(), separate.trace.end(), "ChangeStructure(0)"), 0);
+}
+
+TEST(DynamicHash, FindOrPutRemembersWhatItStored) {
+  TDynamicHash hash;
+  EXPECT_EQ(hash.FindOrPut("ABC12345", 3), -1);
+  EXPECT_EQ(hash.FindOrPut("ABC12345", 9), 3);  // from the remembered key
+  EXPECT_EQ(hash.Find("abc12345"), 3);          // one key in a list, whatever the case
+  EXPECT_EQ(hash.FindOrPut("ABC12345", 9), 3);  // found by search this time
+  // A remembered miss still stores.
+  EXPECT_EQ(hash.Find("XYZ12345"), -1);
+  EXPECT_EQ(hash.FindOrPut("XYZ12345", 7), -1);
+  EXPECT_EQ(hash.Find("XYZ12345"), 7);
+  EXPECT_EQ(hash.FindOrPut("XYZ12345", 8), 7);
+  // A text that is no ID is never stored, however often it is offered.
+  EXPECT_EQ(hash.FindOrPut("hello", 4), -1);
+  EXPECT_EQ(hash.FindOrPut("hello", 4), -1);
+  EXPECT_EQ(hash.Count(), 2);
+}

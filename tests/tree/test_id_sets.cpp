@@ -168,3 +168,34 @@ TEST(CheckNodeType, ClassifiesRootRegisteredIdsGroupsAndFolders) {
   EXPECT_EQ(early.NodeType(topLevel), ntFolder);
   EXPECT_EQ(early.NodeType(root), ntRoot);
 }
+
+TEST(StringListWithHash, IndexOfOrAddAddsOnlyWhatIsAbsent) {
+  TStringListWithHash set;
+  int made = 0;
+  const auto make = [&made] {
+    ++made;
+    return std::make_unique<TminiIDDataSet>("");
+  };
+  EXPECT_EQ(set.IndexOfOrAdd("ABC12345", make), -1);
+  EXPECT_EQ(set.IndexOfOrAdd("DEF12345", make), -1);
+  EXPECT_EQ(set.IndexOfOrAdd("ABC12345", make), 0);
+  EXPECT_EQ(set.IndexOfOrAdd("def12345", make), 1);  // the index folds the letter case
+  EXPECT_EQ(made, 2);
+  ASSERT_EQ(set.Count(), 2);
+  EXPECT_EQ(set.Strings(1), "DEF12345");
+  EXPECT_NE(set.Objects(1), nullptr);
+
+  // A text that is no ID gets an entry every time, as AddObject gives it, but no index.
+  EXPECT_EQ(set.IndexOfOrAdd("no id", make), -1);
+  EXPECT_EQ(set.IndexOfOrAdd("no id", make), -1);
+  EXPECT_EQ(set.Count(), 4);
+  EXPECT_EQ(set.IndexOf("no id"), -1);
+
+  // A failing record leaves neither an entry nor an index behind.
+  EXPECT_THROW(set.IndexOfOrAdd("GHI12345", []() -> std::unique_ptr<TminiIDDataSet> { throw Error("no"); }),
+               Error);
+  EXPECT_EQ(set.Count(), 4);
+  EXPECT_EQ(set.IndexOf("GHI12345"), -1);
+  EXPECT_EQ(set.IndexOfOrAdd("GHI12345", make), -1);
+  EXPECT_EQ(set.IndexOf("GHI12345"), 4);
+}
