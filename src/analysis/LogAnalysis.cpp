@@ -1,7 +1,5 @@
 #include "analysis/LogAnalysis.h"
 
-#include <time.h>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -11,21 +9,12 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "common/Clock.h"
 #include <vector>
 
 namespace {
 
-// Milliseconds of a monotonic clock. The coarse clock is read at every find, so it must be cheap;
-// its few milliseconds of resolution are good enough for the time bound of a batch.
-int64_t NowMs() {
-  timespec ts{};
-#ifdef CLOCK_MONOTONIC_COARSE
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-#else
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-#endif
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // A batch of finds, kept flat so that neither side allocates per find and little memory passes
 // between the threads: the IDs and handles back to back in one buffer, a small record per find,
@@ -126,14 +115,14 @@ class BatchSink final : public TAnalysisSink {
     const size_t n = batch_.size();
     // A find after a quiet spell goes out at once; in a busy stretch they gather. The clock is
     // read at the first find of a batch and then at every 64th only.
-    if (n >= TLogAnalysis::kBatchFinds || ((n == 1 || n % 64 == 0) && NowMs() - lastHandOff_ >= kMaxAgeMs))
+    if (n >= TLogAnalysis::kBatchFinds || ((n == 1 || n % 64 == 0) && quillet::MonotonicMs() - lastHandOff_ >= kMaxAgeMs))
       HandOver(nullptr);
   }
 
   void Progress(uint64_t bytesRead, uint64_t fileSize) override {
     channel_->bytesRead.store(bytesRead, std::memory_order_relaxed);
     channel_->fileSize.store(fileSize, std::memory_order_relaxed);
-    if (!batch_.empty() && NowMs() - lastHandOff_ >= kMaxAgeMs) HandOver(nullptr);
+    if (!batch_.empty() && quillet::MonotonicMs() - lastHandOff_ >= kMaxAgeMs) HandOver(nullptr);
   }
 
   void End(const std::string& fileName) override {
@@ -164,12 +153,12 @@ class BatchSink final : public TAnalysisSink {
     QCoreApplication::postEvent(channel_->receiver, new HandOffEvent(channel_));
     if (endOf) return;
     channel_->released.wait(lock, [this] { return !channel_->inFlight || channel_->withdrawn; });
-    lastHandOff_ = NowMs();
+    lastHandOff_ = quillet::MonotonicMs();
   }
 
   std::shared_ptr<TLogAnalysis::Channel> channel_;
   Batch batch_;
-  int64_t lastHandOff_ = NowMs();
+  int64_t lastHandOff_ = quillet::MonotonicMs();
 };
 
 }  // namespace

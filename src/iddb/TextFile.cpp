@@ -166,28 +166,9 @@ bool MakeFolderPath(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
-  struct stat st;
-  std::string result;
-  // One byte more than the size, so that the read that finds the end needs no growth.
-  result.resize((::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536);
-  size_t used = 0;
-  for (;;) {
-    if (used == result.size()) result.resize(result.size() * 2);
-    const ssize_t n = ::read(fd, result.data() + used, result.size() - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const std::string reason = SystemError();
-      ::close(fd);
-      throw Error("cannot read " + path + ": " + reason);
-    }
-    if (n == 0) break;
-    used += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  result.resize(used);
-  return result;
+  size_t size = 0;
+  const std::unique_ptr<char[]> bytes = ReadFileBytes(path, size);
+  return std::string(bytes.get(), size);
 }
 
 std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {

@@ -1,6 +1,7 @@
 #include "tree/MakeTree.h"
 
-#include <time.h>
+#include "common/Clock.h"
+
 
 #include <utility>
 
@@ -14,16 +15,6 @@ namespace {
 constexpr int64_t kEventsEveryMs = 20;
 constexpr int kFindsPerClockRead = 256;
 
-// Milliseconds of a cheap monotonic clock.
-int64_t NowMs() {
-  timespec ts{};
-#ifdef CLOCK_MONOTONIC_COARSE
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-#else
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-#endif
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 }  // namespace
 
@@ -77,7 +68,7 @@ bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, con
     HandleFound(sender, find, context);
   };
   Analysis->OnEnd = [this](TLogAnalysis* sender, const std::string& name) { HandleEnd(sender, name); };
-  lastEventsMs_ = NowMs();
+  lastEventsMs_ = quillet::MonotonicMs();
   findsSinceClock_ = 0;
   return Analysis->Analyze(fileName, start);
 }
@@ -101,7 +92,7 @@ void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData&
   // every few hundredth find only.
   if (++findsSinceClock_ < kFindsPerClockRead) return;
   findsSinceClock_ = 0;
-  const int64_t now = NowMs();
+  const int64_t now = quillet::MonotonicMs();
   if (now - lastEventsMs_ >= kEventsEveryMs) {
     lastEventsMs_ = now;
     quillet::ui().ProcessEvents();
