@@ -1,9 +1,8 @@
 #include "tree/MakeTree.h"
 
-#include "common/Clock.h"
-
-
 #include <utility>
+
+#include "common/Clock.h"
 
 #include "common/Cp932.h"
 #include "common/UserInterface.h"
