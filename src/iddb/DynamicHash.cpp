@@ -1,7 +1,9 @@
 #include "iddb/DynamicHash.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "analysis/Check.h"
 #include "analysis/Trace.h"
@@ -125,12 +127,99 @@ bool SameShortBytes(const char* a, const char* b, size_t n) {
 }  // namespace
 
 TStaticHashTable::TStaticHashTable() = default;
-TStaticHashTable::~TStaticHashTable() = default;
+TStaticHashTable::~TStaticHashTable() {
+  for (TDynamicHash* sub : SubTables)
+    if (sub) TDynamicHash::DeleteSubTable(sub);
+}
 
 TDynamicHash::TDynamicHash(int32_t level)
-    : levelFactor_(static_cast<uint32_t>(((level % 253) + 253) % 253)), level_(level) {}
+    : level_(level), levelFactor_(static_cast<uint16_t>(((level % 253) + 253) % 253)) {}
 
-TDynamicHash::~TDynamicHash() = default;
+TDynamicHash::~TDynamicHash() {
+  if (!trailing_) FreeSlots();
+}
+
+namespace {
+
+constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr uint64_t kEveryHighBit = 0x8080808080808080ULL;
+
+// One byte standing for a folded key in the list's tag row, so that a search reads the row (a
+// list of 64 keys has 64 bytes of tags against 1 KB of slots) and looks at a slot only where
+// the byte agrees.
+inline uint8_t TagOf(uint64_t word, uint32_t shape) {
+  return static_cast<uint8_t>(((word ^ (shape >> 8)) * 0x9E3779B97F4A7C15ULL) >> 56);
+}
+
+// The tag row of a block of `capacity` slots, in whole words of eight tags.
+constexpr size_t TagBytes(uint32_t capacity) { return (size_t{capacity} + 7) & ~size_t{7}; }
+
+}  // namespace
+
+uint8_t* TDynamicHash::Tags() const { return reinterpret_cast<uint8_t*>(slots_) - TagBytes(capacity_); }
+
+void TDynamicHash::FreeSlots() {
+  if (slots_ && !trailing_) std::free(Tags());
+  slots_ = nullptr;
+  size_ = capacity_ = 0;
+}
+
+namespace {
+
+// Sub-tables start with room for four keys: most stay that short.
+constexpr uint32_t kFirstCapacity = 4;
+
+// A sub-table block: the table, then its tag row and slots.
+constexpr size_t kHeadBytes = (sizeof(TDynamicHash) + 7) & ~size_t{7};
+
+}  // namespace
+
+TDynamicHash* TDynamicHash::NewSubTable(int32_t level, uint32_t capacity) {
+  const size_t bytes = kHeadBytes + TagBytes(capacity) + size_t{capacity} * sizeof(Slot);
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  if (!block) throw std::bad_alloc();
+  auto* sub = new (block) TDynamicHash(level);
+  std::memset(block + kHeadBytes, 0, TagBytes(capacity));
+  sub->slots_ = reinterpret_cast<Slot*>(block + kHeadBytes + TagBytes(capacity));
+  sub->capacity_ = capacity;
+  sub->trailing_ = true;
+  return sub;
+}
+
+void TDynamicHash::DeleteSubTable(TDynamicHash* sub) {
+  sub->~TDynamicHash();
+  std::free(sub);
+}
+
+TDynamicHash* TDynamicHash::MovedSubTable(TDynamicHash* sub, uint32_t capacity) {
+  TDynamicHash* moved = NewSubTable(sub->level_, capacity);
+  // Only a list grows, so there is no bucket table to move; the remembered key is never kept
+  // below the table a user holds.
+  moved->keys_ = std::move(sub->keys_);
+  moved->size_ = sub->size_;
+  std::memcpy(moved->Tags(), sub->Tags(), sub->size_);
+  std::memcpy(moved->slots_, sub->slots_, size_t{sub->size_} * sizeof(Slot));
+  DeleteSubTable(sub);
+  return moved;
+}
+
+void TDynamicHash::ReserveSlots(uint32_t count) {
+  if (count <= capacity_) return;
+  // Most lists stay short: the block starts at four slots and doubles. It holds the tag row
+  // and then the slots.
+  const uint32_t capacity = std::max<uint32_t>(count, capacity_ == 0 ? 4 : capacity_ * 2);
+  auto* block = static_cast<uint8_t*>(std::malloc(TagBytes(capacity) + size_t{capacity} * sizeof(Slot)));
+  if (!block) throw std::bad_alloc();
+  std::memset(block, 0, TagBytes(capacity));
+  Slot* slots = reinterpret_cast<Slot*>(block + TagBytes(capacity));
+  if (slots_) {
+    std::memcpy(block, Tags(), size_);
+    std::memcpy(slots, slots_, size_t{size_} * sizeof(Slot));
+    std::free(Tags());
+  }
+  slots_ = slots;
+  capacity_ = capacity;
+}
 
 namespace {
 
@@ -171,14 +260,26 @@ int32_t TDynamicHash::ListIndexOf(std::string_view key) const {
 }
 
 int32_t TDynamicHash::ListIndexOf(std::string_view key, uint64_t word, uint32_t shape) const {
-  const Folded f{word, shape};
-  const uint32_t length = f.shape >> 8;
-  const Slot* slots = slots_.data();
-  const size_t n = slots_.size();
-  for (size_t i = 0; i < n; ++i) {
-    if (slots[i].folded != f.word || (slots[i].shape >> 8) != length) continue;
-    // Equal words settle keys of up to eight bytes; longer ones need the whole comparison.
-    if (length <= 8 || SameKey((*keys_)[i], key)) return static_cast<int32_t>(i);
+  const uint32_t length = shape >> 8;
+  const size_t n = size_;
+  if (n == 0) return -1;
+  const Slot* slots = slots_;
+  const uint8_t* tags = Tags();
+  const uint64_t pattern = kEveryByte * TagOf(word, shape);
+  for (size_t base = 0; base < n; base += 8) {
+    uint64_t row;
+    std::memcpy(&row, tags + base, 8);  // within the row: it is whole words long
+    const uint64_t x = row ^ pattern;
+    // A high bit for each zero byte of x, that is each agreeing tag (bytes above an agreeing
+    // one may be marked as well; the slot comparison sorts them out).
+    uint64_t candidates = (x - kEveryByte) & ~x & kEveryHighBit;
+    if (n - base < 8) candidates &= (uint64_t{1} << ((n - base) * 8)) - 1;  // tags past the end
+    for (; candidates != 0; candidates &= candidates - 1) {
+      const size_t i = base + (static_cast<size_t>(__builtin_ctzll(candidates)) >> 3);
+      if (slots[i].folded != word || (slots[i].shape >> 8) != length) continue;
+      // Equal words settle keys of up to eight bytes; longer ones need the whole comparison.
+      if (length <= 8 || SameKey((*keys_)[i], key)) return static_cast<int32_t>(i);
+    }
   }
   return -1;
 }
@@ -192,22 +293,19 @@ void TDynamicHash::Put(std::string_view key, int32_t value) {
 
 void TDynamicHash::PutKey(std::string_view key, int32_t value) {
   TDynamicHash* table = this;
+  TDynamicHash** bucket = nullptr;
   // Walk down the bucket levels; only the list at the bottom holds keys.
   while (table->table_) {
     const uint32_t b = BucketOf(key, table->levelFactor_);
     TStaticHashTable& buckets = *table->table_;
-    std::unique_ptr<TDynamicHash>& sub = buckets.SubTables[b];
+    TDynamicHash*& sub = buckets.SubTables[b];
     if (!sub) {
-      // A bucket key is set exactly when its sub-table exists, so an occupied bucket needs no
-      // look at its key: on a large table that look is a cache miss per level.
-      if (buckets.BucketKeys[b].empty()) {
-        buckets.BucketKeys[b].assign(key);
-        ++buckets.OccupiedCount;
-      }
-      sub = std::make_unique<TDynamicHash>(table->level_ + 1);
+      sub = NewSubTable(table->level_ + 1, kFirstCapacity);
+      ++buckets.OccupiedCount;
       TTrace::Instance().Printf("MakeSubHash(%d)", table->level_ + 1);
     }
-    table = sub.get();
+    bucket = &sub;
+    table = sub;
   }
   const Folded f = Fold(key);
   const int32_t index = table->ListIndexOf(key, f.word, f.shape);
@@ -215,19 +313,28 @@ void TDynamicHash::PutKey(std::string_view key, int32_t value) {
     table->slots_[index].value = value;
     return;
   }
-  table->AppendKey(key, f.word, f.shape, value);
+  AppendKey(table, bucket, key, f.word, f.shape, value);
 }
 
-void TDynamicHash::AppendKey(std::string_view key, uint64_t folded, uint32_t shape, int32_t value) {
-  if (key.size() > 8 && !keys_) {
+void TDynamicHash::AppendKey(TDynamicHash* table, TDynamicHash** bucket, std::string_view key, uint64_t folded,
+                             uint32_t shape, int32_t value) {
+  if (key.size() > 8 && !table->keys_) {
     // The first long key: from now on every key is kept as given as well.
     auto keys = std::make_unique<std::vector<std::string>>();
-    for (size_t i = 0; i < slots_.size(); ++i) keys->push_back(KeyAt(i));
-    keys_ = std::move(keys);
+    for (size_t i = 0; i < table->size_; ++i) keys->push_back(table->KeyAt(i));
+    table->keys_ = std::move(keys);
   }
-  slots_.push_back({folded, value, shape});
-  if (keys_) keys_->emplace_back(key);
-  if (slots_.size() > kListLimit && SplitWouldSeparate()) ChangeStructure();
+  if (table->keys_) table->keys_->reserve(table->size_ + 1);
+  if (table->size_ == table->capacity_) {
+    if (bucket)
+      table = *bucket = MovedSubTable(table, table->capacity_ * 2);
+    else
+      table->ReserveSlots(table->size_ + 1);
+  }
+  if (table->keys_) table->keys_->emplace_back(key);
+  table->Tags()[table->size_] = TagOf(folded, shape);
+  table->slots_[table->size_++] = Slot{folded, value, shape};
+  if (table->size_ > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
 }
 
 bool TDynamicHash::SplitWouldSeparate() const {
@@ -235,7 +342,7 @@ bool TDynamicHash::SplitWouldSeparate() const {
   // A list grows beyond the limit only while all its keys are permutations of one another,
   // so beyond the first check only the newest key needs a look.
   const std::string first = KeyAt(0);
-  const size_t n = slots_.size();
+  const size_t n = size_;
   for (size_t i = n == kListLimit + 1 ? 1 : n - 1; i < n; ++i)
     if (!SameBytesInAnyOrder(first, KeyAt(i))) return true;
   return false;
@@ -256,9 +363,11 @@ int32_t TDynamicHash::FindOrPut(std::string_view key, int32_t value) {
   }
   // Down to the list that holds the key, or to the bucket that has no table yet.
   TDynamicHash* table = this;
+  TDynamicHash** bucket = nullptr;
   while (table->table_) {
-    TDynamicHash* sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)].get();
+    TDynamicHash*& sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)];
     if (!sub) break;
+    bucket = &sub;
     table = sub;
   }
   Folded f{};
@@ -280,7 +389,7 @@ int32_t TDynamicHash::FindOrPut(std::string_view key, int32_t value) {
   if (table->table_)
     table->PutKey(key, value);  // a new sub-table below this one
   else
-    table->AppendKey(key, f.word, f.shape, value);
+    AppendKey(table, bucket, key, f.word, f.shape, value);
   RememberKey(key, value);
   return -1;
 }
@@ -288,7 +397,7 @@ int32_t TDynamicHash::FindOrPut(std::string_view key, int32_t value) {
 int32_t TDynamicHash::FindKey(std::string_view key) const {
   const TDynamicHash* table = this;
   while (table->table_) {
-    const TDynamicHash* sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)].get();
+    const TDynamicHash* sub = table->table_->SubTables[BucketOf(key, table->levelFactor_)];
     if (!sub) return -1;
     table = sub;
   }
@@ -307,18 +416,19 @@ bool TDynamicHash::RemoveKey(std::string_view key) {
   if (!table_) {
     const int32_t index = ListIndexOf(key);
     if (index < 0) return false;
-    slots_.erase(slots_.begin() + index);
+    std::memmove(slots_ + index, slots_ + index + 1, (size_ - index - 1) * sizeof(Slot));
+    uint8_t* tags = Tags();
+    std::memmove(tags + index, tags + index + 1, size_ - index - 1);
+    tags[--size_] = 0;
     if (keys_) keys_->erase(keys_->begin() + index);
     return true;
   }
-  const int32_t b = HashOf(key);
-  std::unique_ptr<TDynamicHash>& sub = table_->SubTables[b];
+  TDynamicHash*& sub = table_->SubTables[HashOf(key)];
   if (!sub) return false;
   // An occupied bucket counts as found whether or not the key itself was in it.
   sub->RemoveKey(key);
   if (sub->Count() == 0) {
-    sub.reset();
-    table_->BucketKeys[b].clear();
+    DeleteSubTable(std::exchange(sub, nullptr));
     --table_->OccupiedCount;
   }
   return true;
@@ -326,28 +436,33 @@ bool TDynamicHash::RemoveKey(std::string_view key) {
 
 void TDynamicHash::Clear() {
   table_.reset();
-  slots_.clear();
+  FreeSlots();
   keys_.reset();
   ForgetKey();
 }
 
 int32_t TDynamicHash::Count() const {
-  return table_ ? table_->OccupiedCount : static_cast<int32_t>(slots_.size());
+  return table_ ? table_->OccupiedCount : static_cast<int32_t>(size_);
 }
 
 void TDynamicHash::ChangeStructure() {
   TTrace::Instance().Printf("ChangeStructure(%d)", level_);
   // The list is taken out whole, so its memory goes when this ends, not only its entries: a
   // table stays in bucket mode for good.
-  const std::vector<Slot> slots = std::exchange(slots_, {});
+  // A sub-table's list lies in its own block and stays there, unused, until the sub-table goes.
+  const std::unique_ptr<uint8_t, decltype(&std::free)> block(trailing_ ? nullptr : Tags(), &std::free);
+  const Slot* const slots = std::exchange(slots_, nullptr);
+  const size_t count = std::exchange(size_, 0);
+  capacity_ = 0;
   const std::unique_ptr<std::vector<std::string>> keys = std::move(keys_);
   table_ = std::make_unique<TStaticHashTable>();
-  for (size_t i = 0; i < slots.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (keys) {
       PutKey((*keys)[i], slots[i].value);
     } else {
       char bytes[8];
-      PutKey(std::string_view(bytes, UnfoldTo(bytes, slots[i].folded, slots[i].shape)), slots[i].value);
+      const Slot& slot = slots[i];
+      PutKey(std::string_view(bytes, UnfoldTo(bytes, slot.folded, slot.shape)), slot.value);
     }
   }
 }

@@ -10,17 +10,7 @@
 #include <utility>
 #include <vector>
 
-class TDynamicHash;
-
-// The fixed bucket array of a table in bucket mode.
-class TStaticHashTable {
- public:
-  TStaticHashTable();
-  ~TStaticHashTable();
-  std::array<std::string, 256> BucketKeys;                 // non-empty = occupied
-  std::array<std::unique_ptr<TDynamicHash>, 256> SubTables;  // one per occupied bucket
-  int32_t OccupiedCount = 0;
-};
+class TStaticHashTable;
 
 class TDynamicHash {
  public:
@@ -39,18 +29,32 @@ class TDynamicHash {
   int32_t Count() const;
   int32_t HashOf(std::string_view key) const;
 
+
   bool IsBucketMode() const { return table_ != nullptr; }
   int32_t Level() const { return level_; }
 
  private:
+  friend class TStaticHashTable;
+  // A sub-table is one block of memory: the table, the tag row, the slots. A look-up reaches
+  // its list with one hop from the bucket; growing the list moves the whole sub-table to a
+  // larger block, and the bucket is pointed at the new one.
+  static TDynamicHash* NewSubTable(int32_t level, uint32_t capacity);
+  static void DeleteSubTable(TDynamicHash* sub);
+  static TDynamicHash* MovedSubTable(TDynamicHash* sub, uint32_t capacity);
+  void ReserveSlots(uint32_t count);  // the table a user holds: its list block grows in place
+  void FreeSlots();
+  uint8_t* Tags() const;  // the tag row, in front of the slots
+
   void ChangeStructure();
   bool RemoveKey(std::string_view key);  // returns the found mark
   // Put and Find below the remembered key: the remembered pair of the table a user holds is
   // the only one anybody can observe, so sub-tables keep none.
   void PutKey(std::string_view key, int32_t value);
   int32_t FindKey(std::string_view key) const;
-  // Appends a key known to be absent from this list (folded already), splitting if it must.
-  void AppendKey(std::string_view key, uint64_t folded, uint32_t shape, int32_t value);
+  // Appends a key known to be absent from the list of `table` (folded already), splitting if
+  // it must. `bucket` holds the sub-table, or is null for the table a user holds.
+  static void AppendKey(TDynamicHash* table, TDynamicHash** bucket, std::string_view key, uint64_t folded,
+                        uint32_t shape, int32_t value);
   int32_t ListIndexOf(std::string_view key) const;
   int32_t ListIndexOf(std::string_view key, uint64_t folded, uint32_t shape) const;  // key folded already
   bool SplitWouldSeparate() const;
@@ -78,14 +82,32 @@ class TDynamicHash {
     std::string longKey;
   };
 
-  // Bucket mode is the presence of the bucket table. A sub-table is one 56-byte object plus
-  // its slots: the tables a million keys need are mostly small ones.
+  // Bucket mode is the presence of the bucket table.
   std::unique_ptr<TStaticHashTable> table_;
-  std::vector<Slot> slots_;
-  uint32_t levelFactor_ = 0;  // level mod 253, as it enters the bucket number
+  // List mode: size_ keys in a block of capacity_ slots, after a row of one tag byte per slot.
+  // A sub-table's slots follow it in its own block (trailing_); once it switches to buckets,
+  // that room lies unused until the sub-table goes.
+  Slot* slots_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
   int32_t level_ = 0;
+  uint16_t levelFactor_ = 0;  // level mod 253, as it enters the bucket number
+  bool trailing_ = false;
   // The keys as given, parallel to the slots, only once a key longer than eight bytes is in
   // the list (keys with spaces around them or double-byte characters).
   std::unique_ptr<std::vector<std::string>> keys_;
-  std::unique_ptr<Remembered> last_;
+  std::unique_ptr<Remembered> last_;  // only in the table a user holds
+};
+
+// The fixed bucket array of a table in bucket mode: one sub-table per occupied bucket (a bucket
+// is occupied exactly while it has a sub-table). 2 KB, so the arrays of many tables stay in
+// the cache.
+class TStaticHashTable {
+ public:
+  TStaticHashTable();
+  ~TStaticHashTable();  // deletes every sub-table
+  TStaticHashTable(const TStaticHashTable&) = delete;
+  TStaticHashTable& operator=(const TStaticHashTable&) = delete;
+  std::array<TDynamicHash*, 256> SubTables{};  // owned
+  int32_t OccupiedCount = 0;
 };
