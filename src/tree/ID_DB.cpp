@@ -39,6 +39,10 @@ bool SameHandle(std::string_view a, std::string_view b) {
 }
 
 bool TminiIDDataSet::AddHandle(const std::string& handle) {
+  // The usual sighting repeats the shown handle. The shown handle always has its like in
+  // Handles, and taking it again as the shown one would change nothing, so the list (a
+  // separate block of memory, cold on a large import) needs no look.
+  if (!Handles.empty() && handle == Handle) return false;
   // The shown handle is the first one seen, unless that was only the ID again: then every
   // later sighting may replace it, until a real handle has been shown.
   if (Handles.empty() || HandleIsID) {

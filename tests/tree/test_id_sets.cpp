@@ -64,6 +64,32 @@ TEST(AddHandle, FirstHandleIsShownUnlessItWasOnlyTheId) {
   EXPECT_TRUE(wide.HandleIsID);
 }
 
+TEST(AddHandle, RepeatingTheShownHandleChangesNothing) {
+  // Most sightings repeat the handle shown; they must leave the record exactly as it was.
+  TminiIDDataSet plain("ABC12345");
+  plain.AddHandle("Taro");
+  plain.AddHandle("Jiro");
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(plain.AddHandle("Taro"));
+  EXPECT_EQ(plain.Handle, "Taro");
+  EXPECT_EQ(plain.Handles, (std::vector<std::string>{"Taro", "Jiro"}));
+
+  // An ID-shaped shown handle seen again stays, and stays replaceable.
+  TminiIDDataSet shaped("ABC12345");
+  shaped.AddHandle("ABC12345");
+  EXPECT_FALSE(shaped.AddHandle("ABC12345"));
+  EXPECT_TRUE(shaped.HandleIsID);
+  EXPECT_EQ(shaped.Handles, std::vector<std::string>{"ABC12345"});
+  EXPECT_TRUE(shaped.AddHandle("Hanako"));
+  EXPECT_EQ(shaped.Handle, "Hanako");
+
+  // An empty handle counts as a handle like any other, the first time and after.
+  TminiIDDataSet empty("ABC12345");
+  EXPECT_TRUE(empty.AddHandle(""));
+  EXPECT_FALSE(empty.AddHandle(""));
+  EXPECT_EQ(empty.Handles, std::vector<std::string>{""});
+  EXPECT_FALSE(empty.HandleIsID);
+}
+
 TEST(StringListWithHash, DeleteBlanksInPlaceAndCompactRenumbers) {
   TStringListWithHash list;
   std::vector<TminiIDDataSet*> records;
