@@ -26,26 +26,44 @@ fi
 [ -f "$log" ] || python3 bench/gen_log.py "$log" --size-mb "$size_mb"
 cat "$log" >/dev/null  # warm the page cache
 
-times=$(mktemp)
-trap 'rm -f "$times"' EXIT
-for _ in $(seq "$runs"); do
-  for mode in --finds --json; do
-    /usr/bin/time -f "$mode %e %U %S %M" -a -o "$times" "$quillet" scan "$mode" "$log" >/dev/null
-  done
-done
 echo "log: $log ($(stat -c %s "$log") bytes), $runs runs each, alternating; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-python3 - "$times" <<'PY'
-import statistics, sys
-rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
+# The times are taken here rather than from /usr/bin/time, whose figures are in hundredths of a
+# second: the wall time with a monotonic clock, the CPU time of the run from wait4. The peak
+# memory still comes from /usr/bin/time, which runs the program from a small process (a child
+# forked from Python would count Python's own memory as its peak).
+python3 - "$quillet" "$log" "$runs" <<'PY'
+import os, statistics, subprocess, sys, tempfile, time
+quillet, log, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+samples = {"--finds": [], "--json": []}
+with open(os.devnull, "wb") as sink, tempfile.NamedTemporaryFile("r") as peak_file:
+    for _ in range(runs):
+        for mode in samples:
+            start = time.perf_counter()
+            child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file.name,
+                                      quillet, "scan", mode, log], stdout=sink)
+            _, status, usage = os.wait4(child.pid, 0)
+            wall = time.perf_counter() - start
+            if os.waitstatus_to_exitcode(status) != 0:
+                sys.exit(f"quillet scan {mode} failed with status {os.waitstatus_to_exitcode(status)}")
+            peak_file.seek(0)
+            peak = int(peak_file.read().split()[-1])
+            samples[mode].append((wall, usage.ru_utime + usage.ru_stime, peak))
 result = {}
-for mode in ("--finds", "--json"):
-    r = [x for x in rows if x[0] == mode]
-    wall = statistics.median(float(x[1]) for x in r)
-    cpu = statistics.median(float(x[2]) + float(x[3]) for x in r)
-    peak = max(int(x[4]) for x in r)
-    result[mode] = (wall, cpu)
-    print(f"quillet scan {mode:8} wall median {wall:.3f} s, CPU median {cpu:.3f} s, peak RSS {peak} KB")
-wall = result["--json"][0] / result["--finds"][0]
-cpu = result["--json"][1] / result["--finds"][1]
-print(f"ratio --json / --finds: wall {wall:.2f}, CPU {cpu:.2f} (target: at most 1.5)")
+for mode, rows in samples.items():
+    wall = statistics.median(r[0] for r in rows)
+    best = min(r[0] for r in rows)
+    cpu = statistics.median(r[1] for r in rows)
+    peak = max(r[2] for r in rows)
+    result[mode] = (wall, cpu, best)
+    print(f"quillet scan {mode:8} wall median {wall * 1000:.1f} ms (best {best * 1000:.1f}), "
+          f"CPU median {cpu * 1000:.1f} ms, peak RSS {peak} KB")
+print(f"ratio --json / --finds: wall median {result['--json'][0] / result['--finds'][0]:.2f}, "
+      f"best {result['--json'][2] / result['--finds'][2]:.2f}, "
+      f"CPU median {result['--json'][1] / result['--finds'][1]:.2f} (target: at most 1.5)")
+# The machine's speed drifts between runs (shared hosts especially); the two runs of one round
+# are moments apart, so the median of the per-round ratios is the steadier figure.
+paired = [j[0] / f[0] for f, j in zip(samples["--finds"], samples["--json"])]
+paired_cpu = [j[1] / f[1] for f, j in zip(samples["--finds"], samples["--json"])]
+print(f"per-round ratio --json / --finds: wall median {statistics.median(paired):.2f}, "
+      f"CPU median {statistics.median(paired_cpu):.2f}")
 PY
