@@ -29,7 +29,6 @@ class TDynamicHash {
   int32_t Count() const;
   int32_t HashOf(std::string_view key) const;
 
-
   bool IsBucketMode() const { return table_ != nullptr; }
   int32_t Level() const { return level_; }
 
