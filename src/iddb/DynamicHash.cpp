@@ -179,10 +179,11 @@ TDynamicHash* TDynamicHash::NewSubTable(int32_t level, uint32_t capacity) {
   auto* block = static_cast<uint8_t*>(std::malloc(bytes));
   if (!block) throw std::bad_alloc();
   auto* sub = new (block) TDynamicHash(level);
+  sub->trailing_ = true;
+  if (capacity == 0) return sub;  // a table in bucket mode: no list
   std::memset(block + kHeadBytes, 0, TagBytes(capacity));
   sub->slots_ = reinterpret_cast<Slot*>(block + kHeadBytes + TagBytes(capacity));
   sub->capacity_ = capacity;
-  sub->trailing_ = true;
   return sub;
 }
 
@@ -193,12 +194,14 @@ void TDynamicHash::DeleteSubTable(TDynamicHash* sub) {
 
 TDynamicHash* TDynamicHash::MovedSubTable(TDynamicHash* sub, uint32_t capacity) {
   TDynamicHash* moved = NewSubTable(sub->level_, capacity);
-  // Only a list grows, so there is no bucket table to move; the remembered key is never kept
-  // below the table a user holds.
+  // The remembered key is never kept below the table a user holds.
+  moved->table_ = std::move(sub->table_);
   moved->keys_ = std::move(sub->keys_);
-  moved->size_ = sub->size_;
-  std::memcpy(moved->Tags(), sub->Tags(), sub->size_);
-  std::memcpy(moved->slots_, sub->slots_, size_t{sub->size_} * sizeof(Slot));
+  if (sub->size_ != 0) {
+    moved->size_ = sub->size_;
+    std::memcpy(moved->Tags(), sub->Tags(), sub->size_);
+    std::memcpy(moved->slots_, sub->slots_, size_t{sub->size_} * sizeof(Slot));
+  }
   DeleteSubTable(sub);
   return moved;
 }
@@ -324,7 +327,6 @@ void TDynamicHash::AppendKey(TDynamicHash* table, TDynamicHash** bucket, std::st
     for (size_t i = 0; i < table->size_; ++i) keys->push_back(table->KeyAt(i));
     table->keys_ = std::move(keys);
   }
-  if (table->keys_) table->keys_->reserve(table->size_ + 1);
   if (table->size_ == table->capacity_) {
     if (bucket)
       table = *bucket = MovedSubTable(table, table->capacity_ * 2);
@@ -334,7 +336,11 @@ void TDynamicHash::AppendKey(TDynamicHash* table, TDynamicHash** bucket, std::st
   if (table->keys_) table->keys_->emplace_back(key);
   table->Tags()[table->size_] = TagOf(folded, shape);
   table->slots_[table->size_++] = Slot{folded, value, shape};
-  if (table->size_ > kListLimit && table->SplitWouldSeparate()) table->ChangeStructure();
+  if (table->size_ > kListLimit && table->SplitWouldSeparate()) {
+    table->ChangeStructure();
+    // A sub-table's list lay in its own block: move the table to a block without that room.
+    if (bucket) *bucket = MovedSubTable(table, 0);
+  }
 }
 
 bool TDynamicHash::SplitWouldSeparate() const {
@@ -449,7 +455,8 @@ void TDynamicHash::ChangeStructure() {
   TTrace::Instance().Printf("ChangeStructure(%d)", level_);
   // The list is taken out whole, so its memory goes when this ends, not only its entries: a
   // table stays in bucket mode for good.
-  // A sub-table's list lies in its own block and stays there, unused, until the sub-table goes.
+  // A sub-table's list lies in the sub-table's own block: whoever holds the sub-table moves it
+  // to a smaller one afterwards.
   const std::unique_ptr<uint8_t, decltype(&std::free)> block(trailing_ ? nullptr : Tags(), &std::free);
   const Slot* const slots = std::exchange(slots_, nullptr);
   const size_t count = std::exchange(size_, 0);

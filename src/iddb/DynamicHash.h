@@ -36,7 +36,8 @@ class TDynamicHash {
   friend class TStaticHashTable;
   // A sub-table is one block of memory: the table, the tag row, the slots. A look-up reaches
   // its list with one hop from the bucket; growing the list moves the whole sub-table to a
-  // larger block, and the bucket is pointed at the new one.
+  // larger block, and the bucket is pointed at the new one (so does its switch to buckets, to
+  // a block without room for a list).
   static TDynamicHash* NewSubTable(int32_t level, uint32_t capacity);
   static void DeleteSubTable(TDynamicHash* sub);
   static TDynamicHash* MovedSubTable(TDynamicHash* sub, uint32_t capacity);
@@ -84,8 +85,7 @@ class TDynamicHash {
   // Bucket mode is the presence of the bucket table.
   std::unique_ptr<TStaticHashTable> table_;
   // List mode: size_ keys in a block of capacity_ slots, after a row of one tag byte per slot.
-  // A sub-table's slots follow it in its own block (trailing_); once it switches to buckets,
-  // that room lies unused until the sub-table goes.
+  // A sub-table's slots follow it in its own block (trailing_).
   Slot* slots_ = nullptr;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
