@@ -3,25 +3,17 @@
 // trace must agree. The keys come from a fixed pool crowded into few buckets (families of byte
 // permutations, spellings of one ID in other cases, with spaces, in full width, texts that are
 // no ID), so that short inputs already make lists split, sub-tables grow, empty and go.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "analysis/Trace.h"
 #include "iddb/DynamicHash.h"
 #include "support/PlainHash.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                             \
-  do {                                                                               \
-    if (!(cond)) {                                                                   \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                  \
-    }                                                                                \
-  } while (0)
 
 std::vector<std::string> MakeKeys() {
   std::vector<std::string> keys;
