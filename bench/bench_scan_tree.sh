@@ -2,7 +2,8 @@
 # Times the full log import of `quillet scan --json` (worker thread, hand-off to the main thread,
 # filing into the folder tree, the tree printed) against `quillet scan --finds` (the bare scan,
 # every find printed) on the same large generated log, alternating the two, and prints the
-# medians of wall and CPU time, their ratios (target: at most 1.5) and the peak memory of each.
+# medians of wall and CPU time, their ratios (target: at most 1.5), the median of the per-round
+# ratios and the peak memory of each.
 #
 # Environment: LOG (default /tmp/quillet-bench-100mb.log), SIZE_MB (default 100), RUNS (default 10),
 # BUILD (Release build folder, default build-bench), QUILLET (use this binary instead of building).
