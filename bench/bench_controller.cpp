@@ -14,11 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "analysis/LogAnalysis.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Min;
+using bench::Seconds;
 
 class CountingSink final : public TAnalysisSink {
  public:
@@ -27,15 +31,6 @@ class CountingSink final : public TAnalysisSink {
   uint64_t finds = 0;
   int ends = 0;
 };
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 // CPU time of the whole process (all threads), user + system.
 double CpuSeconds() {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "analysis/LogAnalize.h"
 #include "tree/MakeTree.h"
 #include "tree/StringListWithHash.h"
@@ -24,7 +25,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Min;
+using bench::Seconds;
 
 struct Find {
   TIDData id;
@@ -51,20 +55,11 @@ class CountingSink final : public TAnalysisSink {
   uint64_t finds = 0;
 };
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 double ThreadCpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 }  // namespace
 

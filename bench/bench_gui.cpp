@@ -13,12 +13,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "app/Dialogs.h"
 #include "app/MainForm.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
 
 namespace {
+
+using bench::Median;
 
 constexpr int kEntries = 100000;
 
@@ -49,11 +52,6 @@ double CpuMs() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 }  // namespace

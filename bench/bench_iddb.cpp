@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "common/UserInterface.h"
 #include "iddb/PickEngine.h"
 #include "iddb/TextFile.h"
@@ -23,6 +24,8 @@ extern char** environ;
 
 namespace {
 
+using bench::Median;
+
 // Counts the per-entry hook calls so the virtual call is part of what is measured.
 class CountingUI : public quillet::UserInterface {
  public:
@@ -30,11 +33,6 @@ class CountingUI : public quillet::UserInterface {
   void ProcessEvents() override { ++events; }
   long events = 0;
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 double TimeOnce(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();

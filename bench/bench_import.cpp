@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "app/Dialogs.h"
 #include "app/LogImport.h"
 #include "app/MainForm.h"
@@ -23,10 +24,7 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::Median;
 
 struct WindowRun {
   double ms = 0;
