@@ -1,16 +1,11 @@
 #include "analysis/LogAnalize.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -106,20 +101,6 @@ constexpr std::array<bool, 256> kContextStart = [] {
 // Reading the log in blocks that stay in the cache while their lines are scanned.
 constexpr char kEndOfText = '\x1A';
 
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Hands out the CR bytes of [begin, end) in order. Screen lines are short, so rather than
 // searching afresh for every line, each 64-byte stretch is compared once into a bit mask and
 // the line ends are then taken from the mask.
@@ -164,14 +145,6 @@ class CRFinder {
   const char* end_;
   uint64_t mask_;      // CRs of that stretch not handed out yet
 };
-
-// Reads up to `size` bytes; 0 at the end, -1 on failure (errno set).
-ssize_t ReadSome(int fd, char* buffer, size_t size) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, size);
-    if (n >= 0 || errno != EINTR) return n;
-  }
-}
 
 }  // namespace
 
@@ -502,15 +475,17 @@ void TLogAnalizingThread::Execute() {
   ReadFailed = false;
   ErrorText.clear();
   try {
-    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-      ReadFailed = true;
-      ErrorText = std::strerror(errno);
-    } else {
-      FileHandle file(fd);
-      uint64_t fileSize = 0;
-      struct stat st {};
-      if (::fstat(fd, &st) == 0 && st.st_size > 0) fileSize = static_cast<uint64_t>(st.st_size);
+    std::unique_ptr<TLogSource> source = std::move(Source);
+    if (!source) {
+      std::string error;
+      source = OpenLogFile(FileName, error);
+      if (!source) {
+        ReadFailed = true;
+        ErrorText = error;
+      }
+    }
+    if (source) {
+      const uint64_t fileSize = source->Size();
 
       block_ = std::make_unique_for_overwrite<char[]>(ReadBlockSize);
       char* const block = block_.get();
@@ -539,10 +514,10 @@ void TLogAnalizingThread::Execute() {
           break;
         }
         SettlePrevLine();  // the buffer is about to be overwritten
-        const ssize_t n = ReadSome(fd, block, ReadBlockSize);
+        const ssize_t n = source->Read(block, ReadBlockSize);
         if (n < 0) {
           ReadFailed = true;
-          ErrorText = std::strerror(errno);
+          ErrorText = source->ErrorText;
           stopped = true;  // an unfinished line of a broken read is not handled
           break;
         }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/LogSource.h"
+
 // Message numbers of the worker's notifications (first user message number 1024 + 10, 11, 12).
 constexpr int WM_USER = 1024;
 constexpr int WM_ANALYSIS_TEXT = WM_USER + 10;   // 1034: reserved, never sent
@@ -61,6 +63,8 @@ class TLogAnalizingThread {
  public:
   TForumData ForumData;                  // the current context; set to the start context
   std::string FileName;                  // the log; set by the starter
+  // Where the bytes come from; when unset, Execute opens FileName. Execute takes it over.
+  std::unique_ptr<TLogSource> Source;
   TAnalysisSink* NotifyWindow = nullptr;  // where notifications go; set by the starter
   std::atomic<bool> Terminated{false};   // checked before each line
 
