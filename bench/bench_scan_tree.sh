@@ -20,7 +20,7 @@ if [ -z "${QUILLET:-}" ]; then
       -DQUILLET_BUILD_GUI=OFF >/dev/null
   fi
   cmake --build "$build" --target quillet -j 2 >/dev/null
-  quillet=$PWD/$build/src/quillet
+  quillet=$(scripts/built-path.sh "$build" quillet)
 else
   quillet=$QUILLET
 fi

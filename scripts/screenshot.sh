@@ -10,5 +10,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS
 cmake --build "$build" -j "$(nproc)" --target quillet_screenshot
 mkdir -p "$(dirname "$out")"
 # A 24-bit screen; no window manager is needed: the window renders itself.
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/scripts/screenshot/quillet_screenshot" "$out"
+program=$(./scripts/built-path.sh "$build" quillet_screenshot)
+xvfb-run -a -s "-screen 0 1024x768x24" "$program" "$out"
 echo "wrote $out"
