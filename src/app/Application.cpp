@@ -1,5 +1,8 @@
 #include "app/Application.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/Dialogs.h"
 #include "app/GuiInterface.h"
 #include "app/MainForm.h"
@@ -12,6 +15,22 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& error) {
     WidgetDialogs(activeWindow()).Message(ApplicationTitle(), ErrorReportText(error.what()), Dialogs::Icon::Error);
   }
+  return false;
+}
+
+namespace {
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+bool DesktopCanStart(int argc, char** argv) {
+  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0) return true;
   return false;
 }
 

@@ -12,6 +12,10 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Whether a window can be shown: a display is named in the environment (DISPLAY,
+// WAYLAND_DISPLAY) or a window system is chosen explicitly (-platform, QT_QPA_PLATFORM).
+bool DesktopCanStart(int argc, char** argv);
+
 // Sets the application title, creates the main window, runs the event loop until it closes.
 int RunDesktop(int argc, char** argv);
 

@@ -14,6 +14,16 @@ int main(int argc, char** argv) {
     const int status = quillet::RunCli(argc, argv);
     if (status >= 0) return status;
 #ifdef QUILLET_HAVE_GUI
+    if (!quillet::DesktopCanStart(argc, argv)) {
+      // Without this, Qt aborts with a message that suggests reinstalling the program.
+      std::fputs(
+          "quillet: 画面がありません (no display: DISPLAY / WAYLAND_DISPLAY is not set)。"
+          "ウィンドウを開けません (cannot open display)。\n"
+          "画面のない所 (SSH, コンテナ) では quillet scan と quillet ids が使えます"
+          " (quillet --help)。\n",
+          stderr);
+      return 1;
+    }
     return quillet::RunDesktop(argc, argv);
 #else
     quillet::PrintUsage(stdout);

@@ -77,6 +77,8 @@ std::string ParseScanArguments(const std::vector<std::string>& args,
 int RunCli(int argc, char** argv) {
   if (argc < 2) return -1;
   const std::string command = argv[1];
+  // Qt's own options (the window system to use) start the desktop program too.
+  if (command == "-platform" || command.rfind("-platform=", 0) == 0) return -1;
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h") {
     PrintUsage(stdout);
