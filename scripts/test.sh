@@ -11,3 +11,5 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
+# The README's run command, as a newcomer types it.
+./scripts/check-run.sh
