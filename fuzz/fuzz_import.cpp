@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(IsNiftyID(r.ID));
     if (kLayout != 'B') FUZZ_CHECK(r.Group == "A");
     ++records;
-    ImportRecord(store, r, &folder);
+    ImportRecord(store, r);
+    folder.FileSighting(r.ID, r.Handle);
   });
   FUZZ_CHECK(layout == static_cast<TImportLayout>(kLayout));
   FUZZ_CHECK(store.EntryCount() <= records && folder.Count() <= records);

@@ -98,7 +98,9 @@ void TMainForm::Convert1Click() {
     folder->SetImages(8, 9);
   };
   try {
-    ImportOtherFile(*PickData_, path.toStdString(), group, folder->IDSet());
+    TStringListWithHash* filed = folder->IDSet();
+    ImportOtherFile(*PickData_, path.toStdString(), group,
+                    [filed](const TImportRecord& r) { filed->FileSighting(r.ID, r.Handle); });
   } catch (...) {
     finish();
     throw;

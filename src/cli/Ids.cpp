@@ -140,7 +140,7 @@ int ImportCommand(const Options& options) {
   TPickData store;
   store.Load(DataFileIn(folder));
   TStringListWithHash filed;
-  ImportOtherFile(store, file, group, &filed);
+  ImportOtherFile(store, file, group, [&filed](const TImportRecord& r) { filed.FileSighting(r.ID, r.Handle); });
 
   Output out(false);
   for (int i = 0; i < filed.Count(); ++i) {

@@ -5,7 +5,6 @@
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
 #include "iddb/PickEngine.h"
-#include "tree/StringListWithHash.h"
 
 using quillet::Copy;
 
@@ -217,33 +216,25 @@ TImportLayout ReadImportRecords(std::string_view extension, quillet::LineReader&
 }
 
 int ImportOtherFile(TPickData& store, const std::string& path, const std::string& group,
-                    TStringListWithHash* folder) {
+                    const std::function<void(const TImportRecord&)>& onRecord) {
   const std::string extension = quillet::ExtensionOf(path);
   if (extension != kDatExtension && extension != kLstExtension && extension != kIdbExtension) return 0;
   quillet::LineReader reader(path);
   int used = 0;
   ReadImportRecords(extension, reader, group, [&](const TImportRecord& r) {
     ++used;
-    ImportRecord(store, r, folder);
+    ImportRecord(store, r);
+    if (onRecord) onRecord(r);
   });
   return used;
 }
 
-void ImportRecord(TPickData& store, const TImportRecord& r, TStringListWithHash* folder) {
+void ImportRecord(TPickData& store, const TImportRecord& r) {
   if (!store.Select(r.ID)) {
     store.RegistID(r.ID, r.Handle, r.Alias, r.Memo, r.Group, r.AutoRegist, r.HasMemo, nullptr,
                    r.HasProfile, nullptr);
     if (r.HasRegistDate) store.SetRegistDate(r.ID, r.RegistYear, r.RegistMonth, r.RegistDay);
     if (r.HasUpdateDate) store.SetUpdateDate(r.ID, r.UpdateYear, r.UpdateMonth, r.UpdateDay);
-  }
-  if (!folder) return;
-  const int index = folder->IndexOf(r.ID);
-  if (index < 0) {
-    auto record = std::make_unique<TminiIDDataSet>(r.ID);
-    record->AddHandle(r.Handle);
-    folder->AddObject(r.ID, std::move(record));
-  } else if (TminiIDDataSet* existing = folder->Objects(index)) {
-    existing->AddHandle(r.Handle);
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Import of other programs' ID lists (".dat", ".lst", ".idb"): reading the six layouts,
-// registering the IDs the store does not know yet, and filing every valid ID into a folder's
-// ID set. The folder tree and the dialogs are the main window's business.
+// Import of other programs' ID lists (".dat", ".lst", ".idb"): reading the six layouts and
+// registering the IDs the store does not know yet. Each record used is handed back to the caller,
+// who files it into a folder; the folder tree and the dialogs are the callers' business.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -9,7 +9,6 @@
 #include "iddb/TextFile.h"
 
 class TPickData;
-class TStringListWithHash;
 
 // The layouts, named by letter; lyNone for a file whose extension is none of the three.
 enum TImportLayout : char {
@@ -49,15 +48,15 @@ TImportLayout ReadImportRecords(std::string_view extension, quillet::LineReader&
                                 const std::function<void(const TImportRecord&)>& onRecord);
 
 // The whole file side of the import: reads the file, registers each ID the store does not know
-// (with the record's dates where the layout has them), and files each ID into `folder` (may be
-// null): a new record with the handle, or the handle added to the ID's existing record.
-// Returns the number of records used. Throws Error when the file cannot be read.
+// (with the record's dates where the layout has them), and hands each record used to `onRecord`
+// (may be empty), in file order, for the caller to file. Returns the number of records used.
+// Throws Error when the file cannot be read.
 int ImportOtherFile(TPickData& store, const std::string& path, const std::string& group,
-                    TStringListWithHash* folder);
+                    const std::function<void(const TImportRecord&)>& onRecord);
 
-// What one record does: registers the ID when the store does not know it (with the record's
-// dates where it has them), and files it into `folder` when there is one.
-void ImportRecord(TPickData& store, const TImportRecord& record, TStringListWithHash* folder);
+// What one record does to the store: registers the ID when the store does not know it (with the
+// record's dates where it has them).
+void ImportRecord(TPickData& store, const TImportRecord& record);
 
 // The answer to the group prompt made into a group text: normalised, trimmed, first character.
 // Empty when nothing is left (the import then does not run).

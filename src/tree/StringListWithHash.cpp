@@ -26,6 +26,25 @@ void TStringListWithHash::Delete(int index) {
 
 int TStringListWithHash::IndexOf(std::string_view text) { return Hash.Find(text); }
 
+void TStringListWithHash::FileSighting(const std::string& id, const std::string& handle) {
+  const int index = IndexOfOrAdd(id, [&] {
+    auto record = std::make_unique<TminiIDDataSet>(id);
+    record->AddHandle(handle);
+    return record;
+  });
+  if (index != -1) {
+    if (TminiIDDataSet* record = Objects(index)) record->AddHandle(handle);
+  }
+}
+
+bool TStringListWithHash::AddIfAbsent(const std::string& id, const std::string& handle) {
+  if (IndexOf(id) != -1) return false;
+  auto record = std::make_unique<TminiIDDataSet>(id);
+  record->AddHandle(handle);
+  AddObject(id, std::move(record));
+  return true;
+}
+
 void TStringListWithHash::Clear() {
   Hash.Clear();
   entries_.clear();

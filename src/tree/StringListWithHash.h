@@ -37,6 +37,12 @@ class TStringListWithHash {
     }
     return -1;
   }
+  // A sighting of `id` shown with `handle`: a new entry with the handle, or the handle added to
+  // the entry already there. This is how finds and imported IDs are filed.
+  void FileSighting(const std::string& id, const std::string& handle);
+  // Adds `id` with `handle` when the ID is not in the list; an entry already there is left as it
+  // is (collecting, copying by drag and drop, search results). Returns whether it was added.
+  bool AddIfAbsent(const std::string& id, const std::string& handle);
   void Clear();
   // Drops blank entries and renumbers the rest, keeping their order.
   void CompactIDSet();

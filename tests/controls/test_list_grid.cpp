@@ -50,7 +50,9 @@ TEST(ListGridRows, ManyRowsStayOrderedAcrossBlocks) {
     const int a = std::stoi(grid.GetCell(0, r - 1)), b = std::stoi(grid.GetCell(0, r));
     // Keys compare as texts: "10" sorts before "9".
     ASSERT_LE(grid.CompareTexts(grid.GetCell(0, r - 1), grid.GetCell(0, r)), 0) << a << " " << b;
-    if (a == b) ASSERT_GT(std::stoi(grid.GetCell(1, r - 1)), std::stoi(grid.GetCell(1, r)));
+    if (a == b) {
+      ASSERT_GT(std::stoi(grid.GetCell(1, r - 1)), std::stoi(grid.GetCell(1, r)));
+    }
   }
 }
 

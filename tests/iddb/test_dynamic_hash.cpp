@@ -212,7 +212,9 @@ TEST(DynamicHash, EmptiedBucketReleasesItsSubTableAndARefillMakesANewOne) {
   EXPECT_EQ(hash.Count(), occupied - 1);
   for (size_t i : shared) EXPECT_EQ(hash.Find(ids[i]), -1);
   for (size_t i = 0; i < ids.size(); ++i)
-    if (hash.HashOf(ids[i]) != bucket) EXPECT_EQ(hash.Find(ids[i]), static_cast<int32_t>(i));
+    if (hash.HashOf(ids[i]) != bucket) {
+      EXPECT_EQ(hash.Find(ids[i]), static_cast<int32_t>(i));
+    }
 
   TraceLog trace;
   hash.Put(ids[shared[0]], 99);
@@ -299,7 +301,9 @@ TEST(DynamicHash, KeysKeepTheirSpellingThroughTheSwitch) {
       std::string upper = keys[i];
       for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-      if (upper != keys[i] && hash.HashOf(upper) != hash.HashOf(keys[i])) EXPECT_EQ(hash.Find(upper), -1);
+      if (upper != keys[i] && hash.HashOf(upper) != hash.HashOf(keys[i])) {
+        EXPECT_EQ(hash.Find(upper), -1);
+      }
     }
   }
 }

@@ -105,7 +105,9 @@ void CheckTree(const TTreeNodes& nodes) {
   for (int i = 0; i < nodes.TopCount(); ++i) {
     ASSERT_EQ(nodes.Top(i)->Parent(), nullptr);
     ASSERT_EQ(nodes.Top(i)->Index(), i);
-    if (i > 0) ASSERT_LE(TTreeNodes::CompareTexts(nodes.Top(i - 1)->Text(), nodes.Top(i)->Text()), 0);
+    if (i > 0) {
+      ASSERT_LE(TTreeNodes::CompareTexts(nodes.Top(i - 1)->Text(), nodes.Top(i)->Text()), 0);
+    }
     pending.emplace_back(nodes.Top(i), 0);
   }
   while (!pending.empty()) {
@@ -115,7 +117,9 @@ void CheckTree(const TTreeNodes& nodes) {
     for (int i = 0; i < node->Count(); ++i) {
       ASSERT_EQ(node->Item(i)->Parent(), node);
       ASSERT_EQ(node->Item(i)->Index(), i);
-      if (i > 0) ASSERT_LE(TTreeNodes::CompareTexts(node->Item(i - 1)->Text(), node->Item(i)->Text()), 0);
+      if (i > 0) {
+        ASSERT_LE(TTreeNodes::CompareTexts(node->Item(i - 1)->Text(), node->Item(i)->Text()), 0);
+      }
       pending.emplace_back(node->Item(i), level + 1);
     }
   }

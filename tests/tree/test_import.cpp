@@ -7,7 +7,7 @@
 #include "iddb/ImportOther.h"
 #include "iddb/PickEngine.h"
 #include "tree/StringListWithHash.h"
-#include "Support.h"
+#include "iddb/Support.h"
 
 using namespace iddbtest;
 
@@ -32,7 +32,8 @@ class ImportTest : public ::testing::Test, public Fixture {
   // Imports the bytes as a file of that name; returns the number of records used.
   int Import(const std::string& name, const std::string& bytes, const std::string& group = "A") {
     WriteFile(Path(name), bytes);
-    return ImportOtherFile(store, Path(name), group, &folder);
+    return ImportOtherFile(store, Path(name), group,
+                           [this](const TImportRecord& r) { folder.FileSighting(r.ID, r.Handle); });
   }
   // The attribute line saved for each ID (trash is not saved).
   std::map<std::string, std::string> Attributes() {
