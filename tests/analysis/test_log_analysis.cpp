@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "analysis/LogAnalysis.h"
+#include "support/Support.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,24 +27,7 @@
 
 namespace {
 
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "test_analysis";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
-}
-
-// Runs the owning thread's event loop until `done` holds or the time is up.
-bool RunUntil(const std::function<bool()>& done, int milliseconds = 60000) {
-  QDeadlineTimer deadline(milliseconds);
-  QTimer tick;  // wakes the loop now and then so that `done` is checked
-  tick.start(5);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
+using testsupport::RunUntil;
 
 // Lets the event loop run for a while (events that should not arrive get their chance).
 void RunFor(int milliseconds) {
@@ -77,7 +61,6 @@ struct Seen {
 class LogAnalysisTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
     ASSERT_TRUE(dir_.isValid());
   }
   std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }

@@ -246,8 +246,7 @@ TEST_F(ImportTest, ClosingDuringAnImportStopsItFirst) {
   EXPECT_FALSE(w.close());
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(WaitForImport());
-  QTest::qWait(20);
-  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
 }
 
 // The whole way: the sample logs through the command give the tree the headless scan prints.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Cp932.h"
+#include "support/Support.h"
 
 namespace {
 
@@ -32,16 +33,9 @@ Result Quillet(const std::vector<std::string>& args, const QProcessEnvironment& 
           err.toStdString()};
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string S(const char* utf8) { return quillet::FromUtf8(utf8); }
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+constexpr auto S = testsupport::U;
 
 class IdsCommand : public ::testing::Test {
  protected:

@@ -13,45 +13,16 @@
 
 #include "common/Cp932.h"
 #include "common/UserInterface.h"
+#include "support/Support.h"
 #include "iddb/PickEngine.h"
 #include "tree/MakeTree.h"
 #include "tree/TreeNodes.h"
 
 namespace treetest {
 
-inline std::string U(const char* utf8) { return quillet::FromUtf8(utf8); }
-
-inline void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "test_tree";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
-}
-
-// Runs the event loop until `done` holds or the time is up.
-inline bool RunUntil(const std::function<bool()>& done, int milliseconds = 60000) {
-  QDeadlineTimer deadline(milliseconds);
-  QTimer tick;
-  tick.start(5);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-// Messages and event runs of the core, with an optional action at each event run.
-class TestUI : public quillet::UserInterface {
- public:
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void ProcessEvents() override {
-    ++events;
-    if (onEvents) onEvents();
-  }
-  std::vector<std::string> messages;
-  int events = 0;
-  std::function<void()> onEvents;
-};
+using testsupport::RunUntil;
+using testsupport::U;
+using TestUI = testsupport::CapturingUI;
 
 // The IDs of a node's set in list order, with their shown handles: "ID=handle".
 inline std::vector<std::string> Entries(const TTreeNode* node) {
@@ -82,7 +53,6 @@ inline std::vector<std::string> ChildTexts(const TTreeNode* parent) {
 class Tree {
  public:
   Tree() : scope_(&ui), mgr(&nodes) {
-    EnsureApp();
     store.SetReadOnly(true);
     store.GroupMgr().SetLines({"A" + U("グループＡ"), "B" + U("グループＢ"), "E" + U("ごみ箱")});
     mgr.PickData = &store;

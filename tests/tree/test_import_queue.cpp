@@ -267,7 +267,6 @@ TEST(ImportQueue, DeletingTheScannedFolderStopsItsScanAndTheImportGoesOn) {
 }
 
 TEST(ImportQueue, DestroyingTheManagerDuringAScanFilesNothingMore) {
-  treetest::EnsureApp();
   treetest::TestUI ui;
   quillet::ScopedUserInterface scope(&ui);
   Logs logs;

@@ -222,7 +222,6 @@ TEST(TreeMgrCollect, RegisteredIDsComeFromTheStore) {
 }
 
 TEST(TreeMgr, DestructionDeletesTheWholeTree) {
-  treetest::EnsureApp();
   TTreeNodes nodes;
   {
     TTreeMgr mgr(&nodes);
