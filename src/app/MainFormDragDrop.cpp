@@ -14,11 +14,12 @@
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
+#include "common/QtText.h"
 #include "controls/widgets/ListGridWidget.h"
 
 namespace {
 
-QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet::ToUtf8(sjis)); }
+using quillet::Unicode;
 
 // What a drag from the list carries: nothing but the fact; the rows are the list's selection.
 constexpr const char* kIDsMime = "application/x-quillet-ids";

@@ -9,13 +9,14 @@
 #include "app/SearchForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
+#include "common/QtText.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
 #include "tree/MakeTree.h"
 
 namespace {
 
-QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet::ToUtf8(sjis)); }
+using quillet::Unicode;
 
 // A node's text in double quotes followed by the rest of a question.
 QString Quoted(const TTreeNode* node, const QString& rest) {

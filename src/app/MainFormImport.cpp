@@ -20,6 +20,7 @@
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
+#include "common/QtText.h"
 #include "common/Error.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/ImportOther.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet::ToUtf8(sjis)); }
+using quillet::Unicode;
 
 // Open dialogs start in the user's home folder.
 QString StartFolder() { return QDir::homePath(); }

@@ -18,12 +18,13 @@
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
+#include "common/QtText.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
 
 namespace {
 
-QString Unicode(const std::string& sjis) { return QString::fromStdString(quillet::ToUtf8(sjis)); }
+using quillet::Unicode;
 
 // The letter of a group box item or a group node: its second character.
 char LetterOf(const std::string& caption) { return caption.size() >= 2 ? caption[1] : '\0'; }

@@ -6,14 +6,11 @@
 
 #include "analysis/jstrm.h"
 #include "common/Cp932.h"
+#include "common/QtText.h"
 
 namespace {
 
 const std::string kEmpty;
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 bool IsAsciiAlnum(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) {
@@ -21,10 +18,7 @@ bool IsAsciiAlnum(std::string_view text) {
   });
 }
 
-QString Unicode(std::string_view sjis) {
-  if (IsAscii(sjis)) return QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size()));
-  return QString::fromStdString(quillet::ToUtf8(sjis));
-}
+using quillet::Unicode;
 
 // The user's locale; without one (the C locale) the Japanese collation, the program's home. Qt's
 // C-locale collator would also ignore the case-insensitivity asked for in its sort keys.
