@@ -301,6 +301,33 @@ TEST_F(FolderTest, DropIDsElsewhereCopiesEachOnce) {
   EXPECT_FALSE(w.TreeViewDragOver(w.StatusPanel));
 }
 
+// A folder the user made under "登録ID" is no group: the IDs are copied into it and keep their
+// group, also when its name looks like a group's caption; the data file keeps them after exit.
+TEST_F(FolderTest, DropOntoAUserFolderUnderRegisteredIDsCopies) {
+  TMainForm& w = OpenWithData();
+  Select(GroupNode('B'));
+  ASSERT_EQ(Column(1), (Texts{"ABC12345"}));
+  SelectAllRows();
+  for (const std::string& name : {FromUtf8("友達"), FromUtf8("(C)偽もの")}) {
+    TTreeNode* folder = w.Nodes().AddChild(w.RegistNode, name);
+    folder->SetIDSet(std::make_unique<TStringListWithHash>());
+    dialogs_.confirms = {true};
+    w.TreeViewDragDrop(w.IDView, At(folder));
+    EXPECT_EQ(Last().text, QStringLiteral("\"") + QString::fromStdString(quillet::ToUtf8(name)) +
+                               QStringLiteral("\"にコピーします"));
+    ASSERT_EQ(folder->IDSet()->Count(), 1);
+    EXPECT_EQ(folder->IDSet()->Strings(0), "ABC12345");
+    EXPECT_EQ(folder->IDSet()->Objects(0)->Handle, "alpha");
+    EXPECT_EQ(Group("ABC12345"), "B");
+  }
+  Close();
+  const QList<QByteArray> lines = ReadFile(ZelvoFolder() + "/Zelvo.dat").split('\n');
+  const qsizetype at = lines.indexOf("ABC12345\r");
+  ASSERT_GE(at, 0);
+  ASSERT_GT(lines.size(), at + 3);
+  EXPECT_TRUE(lines[at + 3].startsWith('B'));  // the attribute line: still group B
+}
+
 TEST_F(FolderTest, FolderMoveTakesItsSubtree) {
   TMainForm& w = OpenEmpty();
   TTreeNode* a = AddFolder("/logs/a.log", {{"XYZ00001", "x"}});
