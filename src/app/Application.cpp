@@ -5,7 +5,10 @@
 #include "app/MainForm.h"
 #include "app/ShutdownWatcher.h"
 
+#include <QtGui/qtguiglobal.h>
+#if QT_CONFIG(sessionmanager)
 #include <QSessionManager>
+#endif
 
 namespace quillet {
 
@@ -27,7 +30,7 @@ int RunDesktop(int argc, char** argv) {
   TShutdownWatcher shutdown;
   TMainForm window;
   shutdown.SetWindow(&window);
-#ifndef QT_NO_SESSIONMANAGER
+#if QT_CONFIG(sessionmanager)
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &shutdown,
                    [&shutdown](QSessionManager&) { shutdown.RequestClose(); });
 #endif
