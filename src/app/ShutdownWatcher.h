@@ -28,8 +28,6 @@ class TShutdownWatcher : public QObject {
   void RequestClose();
   // The window to close; a request that came before it is carried out once the event loop runs.
   void SetWindow(QWidget* window);
-  // How many requests have come (signals and session ends).
-  int Requests() const { return requests_; }
 
  private:
   void ReadSignals();

@@ -302,7 +302,7 @@ TEST_F(FolderTest, DropIDsElsewhereCopiesEachOnce) {
 }
 
 // A folder the user made under "登録ID" is no group: the IDs are copied into it and keep their
-// group, also when its name looks like a group's caption; the data file keeps them after exit.
+// group, also when its name looks like a group's caption.
 TEST_F(FolderTest, DropOntoAUserFolderUnderRegisteredIDsCopies) {
   TMainForm& w = OpenWithData();
   Select(GroupNode('B'));
@@ -320,12 +320,6 @@ TEST_F(FolderTest, DropOntoAUserFolderUnderRegisteredIDsCopies) {
     EXPECT_EQ(folder->IDSet()->Objects(0)->Handle, "alpha");
     EXPECT_EQ(Group("ABC12345"), "B");
   }
-  Close();
-  const QList<QByteArray> lines = ReadFile(ZelvoFolder() + "/Zelvo.dat").split('\n');
-  const qsizetype at = lines.indexOf("ABC12345\r");
-  ASSERT_GE(at, 0);
-  ASSERT_GT(lines.size(), at + 3);
-  EXPECT_TRUE(lines[at + 3].startsWith('B'));  // the attribute line: still group B
 }
 
 TEST_F(FolderTest, FolderMoveTakesItsSubtree) {
