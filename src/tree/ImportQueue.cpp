@@ -97,6 +97,9 @@ void TImportQueue::Abandon() noexcept {
   // A scan this import may have started stops; its end then finds the queue ended.
   treeMgr_->Analysis->Stop();
   running_ = false;
+  if (!IntegrateName.empty()) {
+    if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
+  }
   status_.clear();
   // The first failure is the one reported; the hooks only get their chance to tidy up.
   try {
