@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QObject>
 #include <condition_variable>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -169,8 +170,10 @@ struct TLogAnalysis::Run {
   BatchSink sink;
   TLogAnalizingThread worker;
   std::thread thread;
-  bool inBatch = false;  // the owning thread is handing a batch to OnFound
-  bool cut = false;      // Stop was called meanwhile: the rest of that batch is dropped
+  // Set by Stop or by a failing OnFound, on the owning thread: from then on no find is handed
+  // to OnFound, not even those of a batch already posted; only the end still follows.
+  bool stopped = false;
+  std::exception_ptr failure;  // what OnFound threw
 };
 
 struct TLogAnalysis::Guard {
@@ -274,21 +277,27 @@ void TLogAnalysis::Deliver(const std::shared_ptr<Channel>& channel) {
   }
 
   const std::shared_ptr<Guard> guard = guard_;
-  run->inBatch = true;
-  run->cut = false;
   // The callback is taken once per batch: a copy, so that a callback that destroys the controller
   // does not destroy itself while it runs.
   const TFoundEvent onFound = OnFound;
   Batch::Reader reader(finds);
   TIDData find;
-  for (size_t i = 0; onFound && i < finds.size(); ++i) {
-    if (run->cut) break;
-    const TForumData& context = reader.Next(find);
-    onFound(this, find, context);
-    if (guard->destroyed) return;       // the controller went inside the callback
-    if (running_.get() != run) return;  // the worker was forgotten meanwhile
+  try {
+    for (size_t i = 0; onFound && i < finds.size(); ++i) {
+      if (run->stopped) break;
+      const TForumData& context = reader.Next(find);
+      onFound(this, find, context);
+      if (guard->destroyed) return;       // the controller went inside the callback
+      if (running_.get() != run) return;  // the worker was forgotten meanwhile
+    }
+  } catch (...) {
+    // A failing handler must not leave the worker waiting: the scan stops here, the worker is
+    // released below, and the failure travels with the end (LastFailure) for the owner to report.
+    if (guard->destroyed || running_.get() != run) throw;
+    run->stopped = true;
+    run->worker.Terminated.store(true);
+    if (!run->failure) run->failure = std::current_exception();
   }
-  run->inBatch = false;
 
   if (!ended) {
     finds.clear();
@@ -338,6 +347,7 @@ void TLogAnalysis::ForgetWorker() {
   StopAndJoin(*run);
   lastReadFailed_ = run->worker.ReadFailed;
   lastReadError_ = run->worker.ErrorText;
+  lastFailure_ = run->failure;
 }
 
 const TLogAnalizingThread* TLogAnalysis::Worker() const { return running_ ? &running_->worker : nullptr; }
@@ -345,7 +355,7 @@ const TLogAnalizingThread* TLogAnalysis::Worker() const { return running_ ? &run
 void TLogAnalysis::Stop() {
   if (!running_) return;
   running_->worker.Terminated.store(true);
-  if (running_->inBatch) running_->cut = true;
+  running_->stopped = true;
 }
 
 bool TLogAnalysis::Progress(uint64_t& bytesRead, uint64_t& fileSize) const {

@@ -12,6 +12,7 @@
 // processEvents) for the notifications to arrive.
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,8 +61,8 @@ class TLogAnalysis {
   bool Running() const { return Worker() != nullptr; }
 
   // Asks the running worker to stop; the scan ends at the next line and its end still arrives.
-  // Called while a batch is being handled (from OnFound), the finds after the current one are
-  // dropped, as the worker would have stopped right after it.
+  // No find reaches OnFound after Stop returns: called from OnFound, the finds after the current
+  // one are dropped; called between batches, so is a batch the worker has already handed over.
   void Stop();
 
   // Progress of the running scan: bytes of the log read so far and its size. False when idle.
@@ -70,6 +71,10 @@ class TLogAnalysis {
   // Whether the scan that ended last could not open or read its log, and why (for OnEnd).
   bool LastReadFailed() const { return lastReadFailed_; }
   const std::string& LastReadError() const { return lastReadError_; }
+  // What OnFound threw during the scan that ended last, or null. Such a failure stops the scan
+  // (the rest of its finds are dropped) and the end still arrives; the controller reports nothing
+  // itself, so that OnEnd's owner reports it once.
+  std::exception_ptr LastFailure() const { return lastFailure_; }
 
   // Finds per hand-off at most, and the time after the last hand-off from which a find is handed
   // over at once. A hand-off costs two thread switches and finds the receiver's caches cold, so
@@ -95,4 +100,5 @@ class TLogAnalysis {
   std::shared_ptr<Guard> guard_;
   bool lastReadFailed_ = false;
   std::string lastReadError_;
+  std::exception_ptr lastFailure_;
 };

@@ -6,6 +6,12 @@
 #include "app/Dialogs.h"
 #include "app/GuiInterface.h"
 #include "app/MainForm.h"
+#include "app/ShutdownWatcher.h"
+
+#include <QtGui/qtguiglobal.h>
+#if QT_CONFIG(sessionmanager)
+#include <QSessionManager>
+#endif
 
 namespace quillet {
 
@@ -38,7 +44,15 @@ int RunDesktop(int argc, char** argv) {
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("quillet"));
   TApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  // A signal or the end of the session closes the window as the user would; the data is saved
+  // when the window goes, after the loop, whichever way the loop ended.
+  TShutdownWatcher shutdown;
   TMainForm window;
+  shutdown.SetWindow(&window);
+#if QT_CONFIG(sessionmanager)
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &shutdown,
+                   [&shutdown](QSessionManager&) { shutdown.RequestClose(); });
+#endif
   window.show();
   return app.exec();
 }

@@ -1,5 +1,5 @@
 // Drag and drop: IDs dragged from the list onto a folder of the tree (a group change on the
-// children of "登録ID", a copy anywhere else), and folders dragged within the tree.
+// group nodes under "登録ID", a copy anywhere else), and folders dragged within the tree.
 #include <QApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -16,6 +16,7 @@
 #include "common/Cp932.h"
 #include "common/QtText.h"
 #include "controls/widgets/ListGridWidget.h"
+#include "iddb/PickEngine.h"
 
 namespace {
 
@@ -135,11 +136,15 @@ void TMainForm::TreeViewDragDrop(const QObject* source, const QPoint& pos) {
   if (!target) return;
 
   if (source == IDView) {
-    if (target->Parent() == RegistNode) {
+    // Only a group's own node changes the group: a folder the user made under "登録ID" names no
+    // group, and taking a letter from its text would send the IDs to the trash.
+    const char letter = static_cast<char>(target->GroupCode());
+    const bool groupNode = target->Parent() == RegistNode && letter >= 'A' && letter <= 'Z' &&
+                           PickData_->GroupMgr().IsGroup(std::string(1, letter));
+    if (groupNode) {
       if (!dialogs_->Confirm(quillet::ApplicationTitle(), QStringLiteral("\"") + Unicode(target->Text()) +
                                                               QStringLiteral("\"にグループを変更します")))
         return;
-      const char letter = target->Text().size() >= 2 ? target->Text()[1] : '\0';
       for (int row = IDView->RowCount() - 1; row >= 0; --row)
         if (IDView->Selected(row)) ChangeIDGroup(IDView->GetCell(1, row), letter, row);
       RefreshIDView();

@@ -182,7 +182,9 @@ void TMainForm::Exit1Click() { close(); }
 
 // A running import is stopped first; the window closes once its scan has ended.
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (Importing()) {
+  // Waiting is only worth it while a scan runs to bring the import to its end; an import left
+  // without one can never end, and must not keep the window open.
+  if (Importing() && TreeMgr_ && TreeMgr_->Analysis->Running()) {
     closeAfterImport_ = true;
     StopImport1Click();
     event->ignore();

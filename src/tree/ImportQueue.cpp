@@ -1,5 +1,7 @@
 #include "tree/ImportQueue.h"
 
+#include <exception>
+
 #include "common/Cp932.h"
 #include "common/UserInterface.h"
 #include "tree/MakeTree.h"
@@ -72,11 +74,42 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
 }
 
 void TImportQueue::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) {
-  if (running_ && sender && sender->Analysis->LastReadFailed()) unreadable_.push_back(fileName);
-  if (IntegrateName.empty()) {
-    if (TTreeNode* node = FileNodeNamed(NodeTextOf(fileName))) node->SetImages(imgFileDone, imgFileDoneSelected);
+  // A scan cut short by a failing handler ends the whole import; the failure is passed on to
+  // the caller once the queue has ended, so that it is reported once.
+  const std::exception_ptr failure = sender ? sender->Analysis->LastFailure() : nullptr;
+  try {
+    if (running_ && sender && sender->Analysis->LastReadFailed()) unreadable_.push_back(fileName);
+    if (failure) FileQueue.clear();
+    if (IntegrateName.empty()) {
+      if (TTreeNode* node = FileNodeNamed(NodeTextOf(fileName))) node->SetImages(imgFileDone, imgFileDoneSelected);
+    }
+    if (running_) StartNext();
+  } catch (...) {
+    Abandon();
+    throw;
   }
-  if (running_) StartNext();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TImportQueue::Abandon() noexcept {
+  FileQueue.clear();
+  if (!running_) return;
+  // A scan this import may have started stops; its end then finds the queue ended.
+  treeMgr_->Analysis->Stop();
+  running_ = false;
+  if (!IntegrateName.empty()) {
+    if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
+  }
+  status_.clear();
+  // The first failure is the one reported; the hooks only get their chance to tidy up.
+  try {
+    if (OnStatus) OnStatus(status_);
+  } catch (...) {
+  }
+  try {
+    if (OnFinished) OnFinished();
+  } catch (...) {
+  }
 }
 
 void TImportQueue::StartNext() {

@@ -45,7 +45,9 @@ class TImportQueue {
   // Starts an import of files in the order chosen, from the start context. Refused (false) while
   // an import runs or when files is empty. An import that starts runs until OnFinished.
   bool Import(const std::vector<std::string>& files, const TForumData& start, bool integrate);
-  // The tree manager's end of a file: marks its node done and starts the next file.
+  // The tree manager's end of a file: marks its node done and starts the next file. When the scan
+  // was cut short by a failing find handler, or when going on fails, the import ends (OnFinished)
+  // and the failure is thrown on to the caller.
   void AnalysisEnded(TTreeMgr* sender, const std::string& fileName);
   // Stops the running scan at its next line and drops the files still queued; what has been
   // filed stays, and the file nodes end with the finished images.
@@ -70,6 +72,7 @@ class TImportQueue {
   void StartNext();
   bool Start(const std::string& path, const TForumData& start);
   void Finish();
+  void Abandon() noexcept;  // ends the import after a failure, without its end-of-import report
   void SetStatus(const std::string& text);
 
   TTreeMgr* const treeMgr_;

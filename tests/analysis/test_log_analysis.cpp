@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -267,6 +268,42 @@ TEST_F(LogAnalysisTest, StopFromOutsideStillEndsOnce) {
   EXPECT_EQ(ends, 1);
   EXPECT_LT(finds, 100010);
   EXPECT_FALSE(ctl.Running());
+}
+
+// A batch the worker has already handed over is not filed once Stop has returned: the worker is
+// given time to post its first batch and wait, and only then does the owning thread look.
+TEST_F(LogAnalysisTest, StopWithABatchPostedFilesNothingMore) {
+  const std::string path = TwoBandLog("posted.log", 100000, 10);
+  TLogAnalysis ctl;
+  int finds = 0, ends = 0;
+  ctl.OnFound = [&](TLogAnalysis*, const TIDData&, const TForumData&) { ++finds; };
+  ctl.OnEnd = [&](TLogAnalysis*, const std::string&) { ++ends; };
+  ASSERT_TRUE(ctl.Analyze(path, Start()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ctl.Stop();
+  ASSERT_TRUE(RunUntil([&] { return ends > 0; }));
+  RunFor(30);
+  EXPECT_EQ(finds, 0);
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(ctl.Running());
+}
+
+// An OnFound that throws stops the scan there: no find after it, and the end still arrives once,
+// carrying the failure for the owner to report.
+TEST_F(LogAnalysisTest, FailingFindHandlerStopsTheScanAndTheEndCarriesIt) {
+  TLogAnalysis ctl;
+  int finds = 0, ends = 0;
+  ctl.OnFound = [&](TLogAnalysis*, const TIDData&, const TForumData&) {
+    if (++finds == 10) throw std::runtime_error("no room for the find");
+  };
+  ctl.OnEnd = [&](TLogAnalysis*, const std::string&) { ++ends; };
+  ASSERT_TRUE(ctl.Analyze(TwoBandLog("throw.log", 50000, 10), Start()));
+  ASSERT_TRUE(RunUntil([&] { return ends > 0; }, 20000));
+  RunFor(30);
+  EXPECT_EQ(finds, 10);
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(ctl.Running());
+  EXPECT_THROW(std::rethrow_exception(ctl.LastFailure()), std::runtime_error);
 }
 
 TEST_F(LogAnalysisTest, ProgressIsReadableWhileScanning) {

@@ -301,6 +301,27 @@ TEST_F(FolderTest, DropIDsElsewhereCopiesEachOnce) {
   EXPECT_FALSE(w.TreeViewDragOver(w.StatusPanel));
 }
 
+// A folder the user made under "登録ID" is no group: the IDs are copied into it and keep their
+// group, also when its name looks like a group's caption.
+TEST_F(FolderTest, DropOntoAUserFolderUnderRegisteredIDsCopies) {
+  TMainForm& w = OpenWithData();
+  Select(GroupNode('B'));
+  ASSERT_EQ(Column(1), (Texts{"ABC12345"}));
+  SelectAllRows();
+  for (const std::string& name : {FromUtf8("友達"), FromUtf8("(C)偽もの")}) {
+    TTreeNode* folder = w.Nodes().AddChild(w.RegistNode, name);
+    folder->SetIDSet(std::make_unique<TStringListWithHash>());
+    dialogs_.confirms = {true};
+    w.TreeViewDragDrop(w.IDView, At(folder));
+    EXPECT_EQ(Last().text, QStringLiteral("\"") + QString::fromStdString(quillet::ToUtf8(name)) +
+                               QStringLiteral("\"にコピーします"));
+    ASSERT_EQ(folder->IDSet()->Count(), 1);
+    EXPECT_EQ(folder->IDSet()->Strings(0), "ABC12345");
+    EXPECT_EQ(folder->IDSet()->Objects(0)->Handle, "alpha");
+    EXPECT_EQ(Group("ABC12345"), "B");
+  }
+}
+
 TEST_F(FolderTest, FolderMoveTakesItsSubtree) {
   TMainForm& w = OpenEmpty();
   TTreeNode* a = AddFolder("/logs/a.log", {{"XYZ00001", "x"}});

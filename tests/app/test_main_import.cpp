@@ -13,15 +13,20 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <csignal>
+#include <signal.h>
+#include <stdexcept>
 
 #include "MainFormFixture.h"
 #include "app/LogImport.h"
 #include "app/SearchForm.h"
+#include "app/ShutdownWatcher.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
 #include "tree/ImportQueue.h"
+#include "tree/MakeTree.h"
 
 namespace {
 
@@ -88,6 +93,24 @@ class ImportTest : public MainFormTest {
     return out;
   }
   std::vector<int> Images(TTreeNode* node) { return {node->ImageIndex(), node->SelectedIndex()}; }
+  // A log long enough that its scan is still running when the test acts.
+  QString BigLog() {
+    const QString big = QDir(ZelvoFolder()).filePath("big.log");
+    QDir().mkpath(ZelvoFolder());
+    QFile in(kExamples + "/forum.log");
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray text = in.readAll();
+    QFile out(big);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4000; ++i) out.write(text);
+    return big;
+  }
+  bool WaitUntilHidden() {
+    QElapsedTimer waited;
+    waited.start();
+    while (window_->isVisible() && waited.elapsed() < 60000) QTest::qWait(5);
+    return !window_->isVisible();
+  }
 
   bool integrateEnabled_ = false;
 };
@@ -348,3 +371,76 @@ TEST_F(ImportTest, SearchDialogFilesTheMatchesAndShowsThem) {
 }
 
 }  // namespace
+
+// A find handler that throws during an import is reported once; the scan stops, the files still
+// queued are dropped, and the window closes when asked.
+TEST_F(ImportTest, FailingFindHandlerEndsTheImportAndTheWindowCloses) {
+  TMainForm& w = OpenEmpty();
+  const QString big = BigLog();
+  const QString later = Sample("mail.log");
+  dialogs_.openFiles = {{later, big}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(w.Importing());
+  dialogs_.shown.clear();
+  int finds = 0;
+  w.TreeMgr().Analysis->OnFound = [&](TLogAnalysis*, const TIDData&, const TForumData&) {
+    if (++finds == 3) throw std::runtime_error("filing failed");
+  };
+  ASSERT_TRUE(WaitForImport());
+  EXPECT_EQ(finds, 3);
+  EXPECT_TRUE(w.Import1->isEnabled());
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(FileNode(later), nullptr);
+  const auto messages = dialogs_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].icon, quillet::Dialogs::Icon::Error);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("filing failed")));
+}
+
+// SIGTERM during an import closes the window the normal way: the import stops, the window closes
+// at its end, and the shutdown writes the data file.
+TEST_F(ImportTest, SignalDuringAnImportClosesTheWindowWithTheShutdownSave) {
+  UseZelvoFolder();
+  WriteDataFile(ZelvoFolder(), Record("OLD00001", "old", "", "", "A  2025 1 12025 1 1 "));
+  TMainForm& w = OpenEmpty();
+  w.PickData().RegistID("SIG00001", "signalled", "", "", "B", false, false, nullptr, false, nullptr);
+  dialogs_.openFiles = {{BigLog()}};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(w.Importing());
+  {
+    quillet::TShutdownWatcher watcher;
+    watcher.SetWindow(&w);
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    EXPECT_TRUE(WaitUntilHidden());
+  }
+  EXPECT_FALSE(w.Importing());
+  Close();
+  EXPECT_TRUE(ReadFile(ZelvoFolder() + "/Zelvo.dat").contains("SIG00001"));
+}
+
+// The program itself ends normally on each signal, with its settings written, also while its
+// start-up message waits for an answer.
+TEST_F(ImportTest, ProgramEndsNormallyOnEachSignal) {
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal);
+    QDir(UserDataFolder()).removeRecursively();
+    QFile::remove(ConfigFile("NewQuillet.conf"));
+    QProcess program;
+    program.start(QStringLiteral(QUILLET_BINARY), {});  // the test's settings and data folders
+    ASSERT_TRUE(program.waitForStarted());
+    // The data folder is made just before the message; give the message time to open.
+    QElapsedTimer waited;
+    waited.start();
+    while (!QDir(UserDataFolder()).exists() && waited.elapsed() < 30000) QTest::qWait(20);
+    QTest::qWait(500);
+    ASSERT_EQ(program.state(), QProcess::Running);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(ReadFile(ConfigFile("NewQuillet.conf")).contains("IDViewColWidth6"));
+  }
+}

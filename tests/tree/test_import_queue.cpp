@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -293,4 +294,37 @@ TEST(ImportQueue, DestroyingTheManagerDuringAScanFilesNothingMore) {
   EXPECT_EQ(ui.events, events);  // nothing filed any more
   EXPECT_EQ(finished, 0);
   q.reset();
+}
+
+// The queue's own going on at a file's end fails (here its status hook, as the next file starts):
+// the import ends at once, the owner gets the failure once, and the queue takes the next import.
+TEST(ImportQueue, FailingEndHandlerEndsTheImportOnce) {
+  Tree t;
+  Logs logs;
+  const std::string first = logs.Write("first.log", CBLog('A', {"FST00001"}));
+  const std::string second = logs.Write("second.log", ManyTalks(20000));
+  const std::string third = logs.Write("third.log", CBLog('C', {"THR00001"}));
+  TImportQueue q(&t.mgr);
+  Recorder r;
+  r.Attach(q);
+  q.OnStatus = [&](const std::string& s) {
+    if (s == Busy(second)) throw std::runtime_error("status failed");
+  };
+  std::vector<std::string> reported;  // as the window's general error report would
+  t.mgr.OnFileEnd = [&, ended = t.mgr.OnFileEnd](TTreeMgr* sender, const std::string& name) {
+    try {
+      ended(sender, name);
+    } catch (const std::exception& error) {
+      reported.push_back(error.what());
+    }
+  };
+  ASSERT_TRUE(q.Import({second, third, first}, TForumData{}, false));
+  ASSERT_TRUE(RunUntil([&] { return r.finished > 0 && !t.mgr.Analysis->Running(); }));
+  EXPECT_EQ(reported, (std::vector<std::string>{"status failed"}));
+  EXPECT_FALSE(q.Running());
+  EXPECT_EQ(Images(Child(t.root, second)), "8/9");
+  EXPECT_EQ(Child(t.root, third), nullptr);  // never started
+  ASSERT_TRUE(q.Import({third}, TForumData{}, false));
+  ASSERT_TRUE(RunUntil([&] { return r.finished > 1; }));
+  EXPECT_EQ(Images(Child(t.root, third)), "8/9");
 }
