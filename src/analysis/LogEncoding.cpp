@@ -1,0 +1,561 @@
+#include "analysis/LogEncoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "common/Cp932.h"
+
+namespace {
+
+using Byte = unsigned char;
+
+constexpr Byte kEsc = 0x1B, kShiftOut = 0x0E, kShiftIn = 0x0F;
+constexpr char kGeta[2] = {'\x81', '\xAC'};  // 〓, for whatever has no CP932 form
+constexpr size_t kChunk = size_t{1} << 16;
+
+inline bool HighBitIn8(const Byte* p) {
+  uint64_t word;
+  std::memcpy(&word, p, 8);
+  return (word & 0x8080808080808080ULL) != 0;
+}
+
+// Length of the run of bytes below 0x80 from p.
+inline size_t AsciiRun(const Byte* p, size_t n) {
+  size_t i = 0;
+  while (i + 8 <= n && !HighBitIn8(p + i)) i += 8;
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
+// JIS X 0208 code (row and cell bytes 0x21-0x7E) to its Shift-JIS code.
+inline unsigned JisToSjis(unsigned j1, unsigned j2) {
+  const unsigned s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
+  const unsigned s2 = j2 + ((j1 & 1) ? (j2 < 0x60 ? 0x1F : 0x20) : 0x7E);
+  return s1 << 8 | s2;
+}
+
+inline char* PutCode(char* dst, unsigned code) {
+  if (code > 0xFF) *dst++ = static_cast<char>(code >> 8);
+  *dst++ = static_cast<char>(code & 0xFF);
+  return dst;
+}
+
+inline char* PutGeta(char* dst) {
+  dst[0] = kGeta[0];
+  dst[1] = kGeta[1];
+  return dst + 2;
+}
+
+// A JIS X 0208 character in CP932, or 〓 where CP932 has none.
+inline char* PutJis0208(char* dst, unsigned j1, unsigned j2) {
+  const unsigned code = JisToSjis(j1, j2);
+  return quillet::cp932::Defined(code) ? PutCode(dst, code) : PutGeta(dst);
+}
+
+// Length of the longest start of a UTF-8 sequence at p that is still valid (at least 1), and
+// whether the whole sequence is there (`complete`, with its character in u).
+size_t Utf8Prefix(const Byte* p, size_t n, uint32_t& u, bool& complete) {
+  complete = false;
+  const unsigned c = p[0];
+  size_t len;
+  Byte lo = 0x80, hi = 0xBF;  // range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2, u = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3, u = c & 0x0F;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4, u = c & 0x07;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 1;
+  }
+  size_t i = 1;
+  for (; i < len && i < n; ++i) {
+    const Byte b = p[i];
+    if (i == 1 ? (b < lo || b > hi) : (b & 0xC0) != 0x80) return i;
+    u = u << 6 | (b & 0x3F);
+  }
+  complete = i == len;
+  return i;
+}
+
+// Whether a UTF-8 sequence whose valid start is `len` bytes long only lacks the bytes after the
+// `left` bytes at hand.
+inline bool CutOff(const Byte* p, size_t len, size_t left) {
+  return len == left && p[0] >= 0xC2 && p[0] <= 0xF4;
+}
+
+// Converts bytes of one encoding to CP932. Convert takes what it can of [p, p + n) and returns
+// how much it took; unless `final`, a sequence cut off at the end is left for the next call. The
+// output needs room for 2 bytes per input byte.
+class Converter {
+ public:
+  explicit Converter(TLogEncoding encoding) : encoding_(encoding) {}
+  void SetEncoding(TLogEncoding encoding) { encoding_ = encoding; }
+
+  size_t Convert(const Byte* p, size_t n, bool final, char*& dst) {
+    switch (encoding_) {
+      case TLogEncoding::Utf8: return Utf8(p, n, final, dst);
+      case TLogEncoding::EucJp: return EucJp(p, n, final, dst);
+      case TLogEncoding::Jis: return Jis(p, n, final, dst);
+      default:
+        std::memcpy(dst, p, n);
+        dst += n;
+        return n;
+    }
+  }
+
+ private:
+  size_t Utf8(const Byte* p, size_t n, bool final, char*& out) {
+    const uint16_t* table = quillet::cp932::FromUnicodeTable();
+    char* dst = out;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = AsciiRun(p + i, n - i);
+      std::memcpy(dst, p + i, run);
+      dst += run;
+      i += run;
+      if (i == n) break;
+      uint32_t u = 0;
+      bool complete = false;
+      const size_t len = Utf8Prefix(p + i, n - i, u, complete);
+      if (!complete) {
+        if (!final && CutOff(p + i, len, n - i)) break;  // the rest comes with the next call
+        dst = PutGeta(dst);  // an invalid sequence: one 〓 for its longest valid start
+        i += len;
+        continue;
+      }
+      const unsigned code = u <= 0xFFFF ? table[u] : 0;
+      dst = code ? PutCode(dst, code) : PutGeta(dst);
+      i += len;
+    }
+    out = dst;
+    return i;
+  }
+
+  size_t EucJp(const Byte* p, size_t n, bool final, char*& out) {
+    char* dst = out;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = AsciiRun(p + i, n - i);
+      std::memcpy(dst, p + i, run);
+      dst += run;
+      i += run;
+      if (i == n) break;
+      const Byte c = p[i];
+      const size_t need = c == 0x8F ? 3 : 2;
+      if (n - i < need && !final && (c == 0x8E || c == 0x8F || c >= 0xA1)) break;
+      auto euc = [&](size_t k) { return i + k < n && p[i + k] >= 0xA1 && p[i + k] <= 0xFE; };
+      if (c == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+        *dst++ = static_cast<char>(p[i + 1]);  // half-width katakana
+        i += 2;
+      } else if (c == 0x8F && euc(1) && euc(2)) {
+        const unsigned code = quillet::cp932::FromJis0212((p[i + 1] - 0x80u) << 8 | (p[i + 2] - 0x80u));
+        dst = code ? PutCode(dst, code) : PutGeta(dst);
+        i += 3;
+      } else if (c >= 0xA1 && c <= 0xFE && euc(1)) {
+        dst = PutJis0208(dst, c - 0x80u, p[i + 1] - 0x80u);
+        i += 2;
+      } else {
+        dst = PutGeta(dst);
+        ++i;
+      }
+    }
+    out = dst;
+    return i;
+  }
+
+  enum class Mode { Ascii, Jis0208, Jis0212, Kana };
+
+  size_t Jis(const Byte* p, size_t n, bool final, char*& out) {
+    char* dst = out;
+    size_t i = 0;
+    while (i < n) {
+      const Byte c = p[i];
+      if (c == kEsc) {
+        const size_t len = Designation(p + i, n - i);
+        if (len == 0 && !final && n - i < 4) break;  // may be a designation cut off
+        if (len > 0) {
+          i += len;
+          continue;
+        }
+        *dst++ = static_cast<char>(c);  // some other escape (a terminal's): kept as it is
+        ++i;
+        continue;
+      }
+      if (c == kShiftOut || c == kShiftIn) {
+        shifted_ = c == kShiftOut;
+        ++i;
+        continue;
+      }
+      if (c == '\r' || c == '\n') {
+        // A line must end in ASCII; a missing shift back garbles no more than its own line.
+        mode_ = Mode::Ascii;
+        shifted_ = false;
+        *dst++ = static_cast<char>(c);
+        ++i;
+        continue;
+      }
+      if (c >= 0x80) {
+        // 8-bit katakana as some JIS writers put them; nothing else belongs here.
+        if (c >= 0xA1 && c <= 0xDF)
+          *dst++ = static_cast<char>(c);
+        else
+          dst = PutGeta(dst);
+        ++i;
+        continue;
+      }
+      if (c < 0x21 || c == 0x7F) {
+        *dst++ = static_cast<char>(c);
+        ++i;
+        continue;
+      }
+      if (shifted_ || mode_ == Mode::Kana) {
+        if (c <= 0x5F)
+          *dst++ = static_cast<char>(c + 0x80);
+        else
+          dst = PutGeta(dst);
+        ++i;
+      } else if (mode_ == Mode::Ascii) {
+        size_t j = i + 1;
+        while (j < n && p[j] >= 0x20 && p[j] < 0x7F) ++j;
+        std::memcpy(dst, p + i, j - i);
+        dst += j - i;
+        i = j;
+      } else {
+        if (i + 1 == n && !final) break;
+        const Byte c2 = i + 1 < n ? p[i + 1] : 0;
+        if (c2 < 0x21 || c2 > 0x7E) {
+          dst = PutGeta(dst);
+          ++i;
+          continue;
+        }
+        if (mode_ == Mode::Jis0208) {
+          dst = PutJis0208(dst, c, c2);
+        } else {
+          const unsigned code = quillet::cp932::FromJis0212(unsigned{c} << 8 | c2);
+          dst = code ? PutCode(dst, code) : PutGeta(dst);
+        }
+        i += 2;
+      }
+    }
+    out = dst;
+    return i;
+  }
+
+  // The length of the designation at p (which starts with ESC) after setting its mode, or 0.
+  size_t Designation(const Byte* p, size_t n) {
+    if (n < 3) return 0;
+    if (p[1] == '(') {
+      if (p[2] == 'B' || p[2] == 'J' || p[2] == 'H') return mode_ = Mode::Ascii, 3;
+      if (p[2] == 'I') return mode_ = Mode::Kana, 3;
+    } else if (p[1] == '$') {
+      if (p[2] == 'B' || p[2] == '@') return mode_ = Mode::Jis0208, 3;
+      if (p[2] == '(' && n >= 4) {
+        if (p[3] == 'B' || p[3] == '@') return mode_ = Mode::Jis0208, 4;
+        if (p[3] == 'D') return mode_ = Mode::Jis0212, 4;
+      }
+    } else if (p[1] == '&' && n >= 6 && p[2] == '@' && p[3] == kEsc && p[4] == '$' && p[5] == 'B') {
+      return mode_ = Mode::Jis0208, 6;  // JIS X 0208-1990
+    }
+    return 0;
+  }
+
+  TLogEncoding encoding_;
+  Mode mode_ = Mode::Ascii;
+  bool shifted_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Detection
+
+bool IsJisDesignation(std::string_view s, size_t i) {
+  // ESC $ B, ESC $ @, ESC $ ( B/D, ESC ( I: a shift that only ISO-2022-JP text makes.
+  if (i + 2 >= s.size()) return false;
+  if (s[i + 1] == '$') return s[i + 2] == 'B' || s[i + 2] == '@' || (s[i + 2] == '(' && i + 3 < s.size());
+  return s[i + 1] == '(' && s[i + 2] == 'I';
+}
+
+// Whether the bytes are UTF-8 throughout (a sequence cut off by the end of the sample counts as
+// valid) and hold a character of three or more bytes, as Japanese text always does.
+bool LooksUtf8(const Byte* p, size_t n) {
+  size_t longForms = 0;
+  for (size_t i = 0; i < n;) {
+    i += AsciiRun(p + i, n - i);
+    if (i == n) break;
+    uint32_t u = 0;
+    bool complete = false;
+    const size_t len = Utf8Prefix(p + i, n - i, u, complete);
+    if (!complete && !CutOff(p + i, len, n - i)) return false;
+    if (len >= 3) ++longForms;
+    i += len;
+  }
+  return longForms > 0;
+}
+
+// Whether the bytes are EUC-JP throughout and read like Japanese in it: at least a few pairs,
+// a good share of them hiragana or katakana. Shift-JIS text rarely passes the first test (its
+// common lead bytes 0x81-0x9F are not EUC-JP) and half-width katakana, which can, do not make
+// kana pairs.
+bool LooksEucJp(const Byte* p, size_t n) {
+  size_t pairs = 0, kana = 0;
+  for (size_t i = 0; i < n;) {
+    i += AsciiRun(p + i, n - i);
+    if (i == n) break;
+    const Byte c = p[i];
+    const size_t need = c == 0x8F ? 3 : 2;
+    if (i + need > n) break;  // cut off by the end of the sample
+    auto euc = [&](size_t k) { return p[i + k] >= 0xA1 && p[i + k] <= 0xFE; };
+    if (c == 0x8E) {
+      if (p[i + 1] < 0xA1 || p[i + 1] > 0xDF) return false;
+    } else if (c == 0x8F) {
+      if (!euc(1) || !euc(2)) return false;
+    } else if (c >= 0xA1 && c <= 0xFE && euc(1)) {
+      ++pairs;
+      if (c == 0xA4 || c == 0xA5) ++kana;
+    } else {
+      return false;
+    }
+    i += need;
+  }
+  return kana >= 2 && kana * 4 >= pairs;
+}
+
+}  // namespace
+
+bool ParseLogEncoding(std::string_view name, TLogEncoding& out) {
+  static constexpr std::pair<std::string_view, TLogEncoding> kNames[] = {
+      {"auto", TLogEncoding::Auto}, {"sjis", TLogEncoding::ShiftJis}, {"euc-jp", TLogEncoding::EucJp},
+      {"jis", TLogEncoding::Jis},   {"utf-8", TLogEncoding::Utf8},
+  };
+  for (const auto& [text, encoding] : kNames) {
+    if (name == text) {
+      out = encoding;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* LogEncodingName(TLogEncoding encoding) {
+  switch (encoding) {
+    case TLogEncoding::Auto: return "auto";
+    case TLogEncoding::ShiftJis: return "sjis";
+    case TLogEncoding::EucJp: return "euc-jp";
+    case TLogEncoding::Jis: return "jis";
+    case TLogEncoding::Utf8: return "utf-8";
+  }
+  return "auto";
+}
+
+TLogEncoding DetectLogEncoding(std::string_view sample, bool atFileStart) {
+  if (atFileStart && sample.substr(0, 3) == "\xEF\xBB\xBF") return TLogEncoding::Utf8;
+  const auto* p = reinterpret_cast<const Byte*>(sample.data());
+  const size_t n = sample.size();
+  bool high = false, jis = false;
+  for (size_t i = 0; i < n && !high; ++i) {
+    if (p[i] >= 0x80) high = true;
+    else if (p[i] == kEsc && !jis) jis = IsJisDesignation(sample, i);
+  }
+  if (!high) return jis ? TLogEncoding::Jis : TLogEncoding::Auto;
+  if (LooksUtf8(p, n)) return TLogEncoding::Utf8;
+  if (LooksEucJp(p, n)) return TLogEncoding::EucJp;
+  return TLogEncoding::ShiftJis;
+}
+
+namespace {
+
+class DecodingSource final : public TDecodingSource {
+ public:
+  DecodingSource(std::unique_ptr<TLogSource> raw, TLogEncoding encoding)
+      : raw_(std::move(raw)), requested_(encoding), active_(encoding), converter_(encoding) {}
+
+  ssize_t Read(char* buffer, size_t size) override {
+    LookAhead();
+    for (;;) {
+      if (outPos_ < out_.size()) {
+        const size_t n = std::min(size, out_.size() - outPos_);
+        std::memcpy(buffer, out_.data() + outPos_, n);
+        outPos_ += n;
+        return static_cast<ssize_t>(n);
+      }
+      if (Pending() == 0) {
+        if (failed_) return -1;
+        if (rawEnd_) return 0;
+        if (active_ == TLogEncoding::ShiftJis) {
+          // Nothing to convert: straight from the source.
+          const ssize_t n = raw_->Read(buffer, size);
+          if (n < 0) {
+            ErrorText = raw_->ErrorText;
+            failed_ = true;
+          }
+          if (n == 0) rawEnd_ = true;
+          if (n > 0) rawRead_ += static_cast<uint64_t>(n);
+          atStart_ = false;
+          if (n != 0) return n;
+          continue;
+        }
+      }
+      Produce();
+    }
+  }
+
+  uint64_t Size() const override { return raw_->Size(); }
+  bool AnyLineEnd() override {
+    LookAhead();
+    return anyLineEnd_;
+  }
+  TLogEncoding Encoding() const override { return active_; }
+  uint64_t RawBytesRead() const override { return rawRead_; }
+
+ private:
+  size_t Pending() const { return in_.size() - inPos_; }
+  const Byte* In() const { return reinterpret_cast<const Byte*>(in_.data()) + inPos_; }
+
+  // Reads until `want` unconverted bytes are at hand or the source is done.
+  void Fill(size_t want) {
+    if (inPos_ > 0) {
+      in_.erase(0, inPos_);
+      inPos_ = 0;
+    }
+    while (in_.size() < want && !rawEnd_ && !failed_) {
+      const size_t old = in_.size();
+      const size_t chunk = std::max(kChunk, want - old);
+      in_.resize(old + chunk);
+      const ssize_t n = raw_->Read(in_.data() + old, chunk);
+      in_.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+      if (n < 0) {
+        ErrorText = raw_->ErrorText;
+        failed_ = true;
+      } else if (n == 0) {
+        rawEnd_ = true;
+      } else {
+        rawRead_ += static_cast<uint64_t>(n);
+      }
+    }
+  }
+
+  void LookAhead() {
+    if (lookedAhead_) return;
+    lookedAhead_ = true;
+    if (requested_ != TLogEncoding::Auto) return;
+    Fill(kEncodingLookAhead);
+    const std::string_view head(in_.data(), std::min(in_.size(), kEncodingLookAhead));
+    anyLineEnd_ = head.find('\r') == std::string_view::npos && head.find('\n') != std::string_view::npos;
+  }
+
+  // Converts the next stretch of input into out_.
+  void Produce() {
+    out_.clear();
+    outPos_ = 0;
+    if (Pending() < 16) Fill(kChunk);
+    const size_t n = Pending();
+    if (n == 0) return;
+    if (active_ == TLogEncoding::Auto) {
+      Undecided();
+      return;
+    }
+    if (atStart_) {
+      atStart_ = false;
+      if (active_ == TLogEncoding::Utf8 && std::string_view(in_).substr(inPos_, 3) == "\xEF\xBB\xBF") {
+        inPos_ += 3;  // the byte-order mark is no part of the first line
+        return;
+      }
+    }
+    const bool final = rawEnd_ || failed_;
+    out_.resize(2 * n + 16);
+    char* dst = out_.data();
+    const size_t used = converter_.Convert(In(), n, final, dst);
+    out_.resize(static_cast<size_t>(dst - out_.data()));
+    inPos_ += used;
+    if (used == 0 && !final) Fill(n + kChunk);  // only a cut-off sequence: read on
+  }
+
+  // Plain ASCII passes as it is until the first byte that may tell the encoding; from there the
+  // next MiB decides.
+  void Undecided() {
+    const Byte* p = In();
+    const size_t n = Pending();
+    const std::string_view text(reinterpret_cast<const char*>(p), n);
+    const size_t run = AsciiRun(p, n);
+    size_t k = run;
+    for (size_t esc = text.find('\x1B'); esc < run; esc = text.find('\x1B', esc + 1)) {
+      if (IsJisDesignation(text, esc) || (esc + 3 >= n && !rawEnd_ && !failed_)) {
+        k = esc;
+        break;
+      }
+    }
+    if (k > 0) {
+      out_.assign(reinterpret_cast<const char*>(p), k);
+      inPos_ += k;
+      atStart_ = false;
+      return;
+    }
+    Fill(kEncodingLookAhead);
+    std::string_view sample(in_.data(), std::min(in_.size(), kEncodingLookAhead));
+    if (const size_t eot = sample.find('\x1A'); eot != std::string_view::npos) sample = sample.substr(0, eot);
+    const TLogEncoding decided = DetectLogEncoding(sample, atStart_);
+    if (decided == TLogEncoding::Auto) {
+      // An escape of no JIS shift (a terminal's): passed on, still undecided.
+      out_.assign(in_.data(), 1);
+      ++inPos_;
+      atStart_ = false;
+      return;
+    }
+    active_ = decided;
+    converter_.SetEncoding(decided);
+  }
+
+  std::unique_ptr<TLogSource> raw_;
+  const TLogEncoding requested_;
+  TLogEncoding active_;
+  Converter converter_;
+  std::string in_;  // raw bytes; those from inPos_ on are not converted yet
+  size_t inPos_ = 0;
+  std::string out_;  // converted bytes; those from outPos_ on are not handed out yet
+  size_t outPos_ = 0;
+  uint64_t rawRead_ = 0;
+  bool rawEnd_ = false, failed_ = false;
+  bool lookedAhead_ = false, anyLineEnd_ = false;
+  bool atStart_ = true;  // nothing of the file handed out yet
+};
+
+class MemorySource final : public TLogSource {
+ public:
+  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
+  ssize_t Read(char* buffer, size_t size) override {
+    const size_t n = std::min(size, bytes_.size() - pos_);
+    std::memcpy(buffer, bytes_.data() + pos_, n);
+    pos_ += n;
+    return static_cast<ssize_t>(n);
+  }
+  uint64_t Size() const override { return bytes_.size(); }
+
+ private:
+  std::string bytes_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TDecodingSource> DecodeLogSource(std::unique_ptr<TLogSource> raw, TLogEncoding encoding) {
+  return std::make_unique<DecodingSource>(std::move(raw), encoding);
+}
+
+std::unique_ptr<TLogSource> MemoryLogSource(std::string bytes) { return std::make_unique<MemorySource>(std::move(bytes)); }
+
+std::string DecodeLogText(std::string_view bytes, TLogEncoding encoding) {
+  auto source = DecodeLogSource(MemoryLogSource(std::string(bytes)), encoding);
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = source->Read(buffer, sizeof buffer);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  return out;
+}
