@@ -178,7 +178,7 @@ class Converter {
       const Byte c = p[i];
       if (c == kEsc) {
         const size_t len = Designation(p + i, n - i);
-        if (len == 0 && !final && n - i < 4) break;  // may be a designation cut off
+        if (len == 0 && !final && n - i < 6) break;  // may be a designation cut off
         if (len > 0) {
           i += len;
           continue;
@@ -297,10 +297,10 @@ bool LooksUtf8(const Byte* p, size_t n) {
   return longForms > 0;
 }
 
-// Whether the bytes are EUC-JP throughout and read like Japanese in it: at least a few pairs,
-// a good share of them hiragana or katakana. Shift-JIS text rarely passes the first test (its
-// common lead bytes 0x81-0x9F are not EUC-JP) and half-width katakana, which can, do not make
-// kana pairs.
+// Whether the bytes are EUC-JP throughout and read like Japanese in it: some hiragana or
+// katakana among the pairs, as any Japanese text has. Shift-JIS text rarely passes the first
+// test (its common lead bytes 0x81-0x9F are not EUC-JP); half-width katakana, which can, seldom
+// fall into kana pairs (only where ､ or ･ would lead a pair).
 bool LooksEucJp(const Byte* p, size_t n) {
   size_t pairs = 0, kana = 0;
   for (size_t i = 0; i < n;) {
@@ -322,7 +322,7 @@ bool LooksEucJp(const Byte* p, size_t n) {
     }
     i += need;
   }
-  return kana >= 2 && kana * 4 >= pairs;
+  return kana >= 2 && kana * 8 >= pairs;
 }
 
 }  // namespace
@@ -416,8 +416,10 @@ class DecodingSource final : public TDecodingSource {
   size_t Pending() const { return in_.size() - inPos_; }
   const Byte* In() const { return reinterpret_cast<const Byte*>(in_.data()) + inPos_; }
 
-  // Reads until `want` unconverted bytes are at hand or the source is done.
-  void Fill(size_t want) {
+  // Reads until `want` unconverted bytes are at hand or the source is done, or `enough` says
+  // that what is at hand settles the question it was read for (a log still being written must
+  // not wait for a MiB to show its first lines).
+  void Fill(size_t want, bool (DecodingSource::*enough)() = nullptr) {
     if (inPos_ > 0) {
       in_.erase(0, inPos_);
       inPos_ = 0;
@@ -435,15 +437,57 @@ class DecodingSource final : public TDecodingSource {
         rawEnd_ = true;
       } else {
         rawRead_ += static_cast<uint64_t>(n);
+        if (enough && (this->*enough)()) break;
       }
     }
+  }
+
+  // A CR among the first MiB: the line ends are the usual ones.
+  bool SeenCR() {
+    const size_t end = std::min(in_.size(), kEncodingLookAhead);
+    if (scanned_ < end && std::memchr(in_.data() + scanned_, '\r', end - scanned_)) return true;
+    scanned_ = end;
+    return false;
+  }
+
+  // Bytes that are neither UTF-8 nor EUC-JP: Shift-JIS for sure. The end of the text (0x1A)
+  // ends the evidence too.
+  bool EvidenceDone() {
+    const size_t end = std::min(in_.size(), kEncodingLookAhead);
+    if (scanned_ < end && std::memchr(in_.data() + scanned_, '\x1A', end - scanned_)) return true;
+    scanned_ = end;
+    const auto* p = reinterpret_cast<const Byte*>(in_.data());
+    while (!bad8_ && pos8_ < end) {
+      pos8_ += AsciiRun(p + pos8_, end - pos8_);
+      if (pos8_ == end) break;
+      uint32_t u = 0;
+      bool complete = false;
+      const size_t len = Utf8Prefix(p + pos8_, end - pos8_, u, complete);
+      if (complete) pos8_ += len;
+      else if (CutOff(p + pos8_, len, end - pos8_)) break;
+      else bad8_ = true;
+    }
+    while (!badEuc_ && posEuc_ < end) {
+      posEuc_ += AsciiRun(p + posEuc_, end - posEuc_);
+      if (posEuc_ == end) break;
+      const Byte c = p[posEuc_];
+      const size_t need = c == 0x8F ? 3 : 2;
+      if (posEuc_ + need > end) break;
+      auto euc = [&](size_t k) { return p[posEuc_ + k] >= 0xA1 && p[posEuc_ + k] <= 0xFE; };
+      const bool valid = c == 0x8E ? (p[posEuc_ + 1] >= 0xA1 && p[posEuc_ + 1] <= 0xDF)
+                                   : (c == 0x8F || (c >= 0xA1 && c <= 0xFE)) && euc(1) && (need == 2 || euc(2));
+      if (valid) posEuc_ += need;
+      else badEuc_ = true;
+    }
+    return bad8_ && badEuc_;
   }
 
   void LookAhead() {
     if (lookedAhead_) return;
     lookedAhead_ = true;
     if (requested_ != TLogEncoding::Auto) return;
-    Fill(kEncodingLookAhead);
+    scanned_ = 0;
+    Fill(kEncodingLookAhead, &DecodingSource::SeenCR);
     const std::string_view head(in_.data(), std::min(in_.size(), kEncodingLookAhead));
     anyLineEnd_ = head.find('\r') == std::string_view::npos && head.find('\n') != std::string_view::npos;
   }
@@ -452,7 +496,7 @@ class DecodingSource final : public TDecodingSource {
   void Produce() {
     out_.clear();
     outPos_ = 0;
-    if (Pending() < 16) Fill(kChunk);
+    if (Pending() < 16) Fill(Pending() + 1);  // one read more, whatever it brings
     const size_t n = Pending();
     if (n == 0) return;
     if (active_ == TLogEncoding::Auto) {
@@ -461,6 +505,7 @@ class DecodingSource final : public TDecodingSource {
     }
     if (atStart_) {
       atStart_ = false;
+      if (active_ == TLogEncoding::Utf8) Fill(3);  // a byte-order mark may come in pieces
       if (active_ == TLogEncoding::Utf8 && std::string_view(in_).substr(inPos_, 3) == "\xEF\xBB\xBF") {
         inPos_ += 3;  // the byte-order mark is no part of the first line
         return;
@@ -472,7 +517,7 @@ class DecodingSource final : public TDecodingSource {
     const size_t used = converter_.Convert(In(), n, final, dst);
     out_.resize(static_cast<size_t>(dst - out_.data()));
     inPos_ += used;
-    if (used == 0 && !final) Fill(n + kChunk);  // only a cut-off sequence: read on
+    if (used == 0 && !final) Fill(n + 1);  // only a cut-off sequence: read on
   }
 
   // Plain ASCII passes as it is until the first byte that may tell the encoding; from there the
@@ -495,7 +540,10 @@ class DecodingSource final : public TDecodingSource {
       atStart_ = false;
       return;
     }
-    Fill(kEncodingLookAhead);
+    Fill(0);  // the evidence starts at the start of in_
+    scanned_ = pos8_ = posEuc_ = 0;
+    bad8_ = badEuc_ = false;
+    Fill(kEncodingLookAhead, &DecodingSource::EvidenceDone);
     std::string_view sample(in_.data(), std::min(in_.size(), kEncodingLookAhead));
     if (const size_t eot = sample.find('\x1A'); eot != std::string_view::npos) sample = sample.substr(0, eot);
     const TLogEncoding decided = DetectLogEncoding(sample, atStart_);
@@ -522,6 +570,10 @@ class DecodingSource final : public TDecodingSource {
   bool rawEnd_ = false, failed_ = false;
   bool lookedAhead_ = false, anyLineEnd_ = false;
   bool atStart_ = true;  // nothing of the file handed out yet
+  // How far the look-ahead has looked (SeenCR, EvidenceDone), and where UTF-8 and EUC-JP
+  // validity have been checked up to.
+  size_t scanned_ = 0, pos8_ = 0, posEuc_ = 0;
+  bool bad8_ = false, badEuc_ = false;
 };
 
 class MemorySource final : public TLogSource {
