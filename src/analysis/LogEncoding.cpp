@@ -1,5 +1,9 @@
 #include "analysis/LogEncoding.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,6 +17,14 @@ using Byte = unsigned char;
 constexpr Byte kEsc = 0x1B, kShiftOut = 0x0E, kShiftIn = 0x0F;
 constexpr char kGeta[2] = {'\x81', '\xAC'};  // 〓, for whatever has no CP932 form
 constexpr size_t kChunk = size_t{1} << 16;
+
+inline uint32_t LittleEndian(uint32_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return __builtin_bswap32(w);
+#else
+  return w;
+#endif
+}
 
 inline bool HighBitIn8(const Byte* p) {
   uint64_t word;
@@ -28,11 +40,110 @@ inline size_t AsciiRun(const Byte* p, size_t n) {
   return i;
 }
 
+// Copies the run of bytes below 0x80 from p (at most n) to dst and returns its length. Whole
+// words are stored even past the run's end: the output has room, and what follows overwrites it.
+inline size_t CopyAscii(const Byte* p, size_t n, char* dst) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  while (i + 16 <= n) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bytes);
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    if (high) return i + static_cast<size_t>(__builtin_ctz(high));
+    i += 16;
+  }
+#endif
+  while (i + 8 <= n) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    std::memcpy(dst + i, &word, 8);
+    const uint64_t high = word & 0x8080808080808080ULL;
+    if (high) return i + static_cast<size_t>(__builtin_ctzll(high) >> 3);
+    i += 8;
+  }
+  while (i < n && p[i] < 0x80) {
+    dst[i] = static_cast<char>(p[i]);
+    ++i;
+  }
+  return i;
+}
+
+// Copies the run of bytes 0x20-0x7E from p (at most n) to dst and returns its length; stores
+// past the run's end as CopyAscii does.
+inline size_t CopyPrintable(const Byte* p, size_t n, char* dst) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(0x20), del = _mm_set1_epi8(0x7F);
+  while (i + 16 <= n) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bytes);
+    // Below 0x20 or from 0x80 on is below 0x20 as a signed byte.
+    const __m128i stop = _mm_or_si128(_mm_cmplt_epi8(bytes, space), _mm_cmpeq_epi8(bytes, del));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(stop));
+    if (hits) return i + static_cast<size_t>(__builtin_ctz(hits));
+    i += 16;
+  }
+#endif
+  while (i < n && p[i] >= 0x20 && p[i] < 0x7F) {
+    dst[i] = static_cast<char>(p[i]);
+    ++i;
+  }
+  return i;
+}
+
 // JIS X 0208 code (row and cell bytes 0x21-0x7E) to its Shift-JIS code.
 inline unsigned JisToSjis(unsigned j1, unsigned j2) {
   const unsigned s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
   const unsigned s2 = j2 + ((j1 & 1) ? (j2 < 0x60 ? 0x1F : 0x20) : 0x7E);
   return s1 << 8 | s2;
+}
+
+// CP932 code of every JIS X 0208 code (row and cell 1-94), 0 where CP932 has none.
+const uint16_t* Jis0208Table() {
+  static const auto table = [] {
+    auto t = std::make_unique<uint16_t[]>(94 * 94);
+    for (unsigned r = 0; r < 94; ++r)
+      for (unsigned c = 0; c < 94; ++c) {
+        const unsigned code = JisToSjis(0x21 + r, 0x21 + c);
+        t[r * 94 + c] = quillet::cp932::Defined(code) ? static_cast<uint16_t>(code) : 0;
+      }
+    return t;
+  }();
+  return table.get();
+}
+
+// The two bytes of a double-byte CP932 code as a 16-bit word in memory order, for the fast
+// paths; 0 where the fast path does not apply.
+inline uint16_t InMemoryOrder(unsigned code) {
+  const unsigned char bytes[2] = {static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code)};
+  uint16_t word;
+  std::memcpy(&word, bytes, 2);
+  return word;
+}
+
+// Jis0208Table with each code as its two bytes in memory order, 0 where CP932 has none: the
+// fast paths store it as it is. 17 KiB, so that it stays in the first-level cache.
+const uint16_t* Jis0208Words() {
+  static const auto table = [] {
+    auto t = std::make_unique<uint16_t[]>(94 * 94);
+    const uint16_t* jis = Jis0208Table();
+    for (unsigned k = 0; k < 94 * 94; ++k) t[k] = jis[k] ? InMemoryOrder(jis[k]) : 0;
+    return t;
+  }();
+  return table.get();
+}
+
+// Indexed by the 16 bits of a three-byte UTF-8 sequence (U+0800-U+FFFF): the double-byte CP932
+// character in memory order; 0 where there is none, for the overlong forms below U+0800 and for
+// characters CP932 writes in one byte.
+const uint16_t* Utf8TripleTable() {
+  static const auto table = [] {
+    auto t = std::make_unique<uint16_t[]>(0x10000);
+    const uint16_t* codes = quillet::cp932::FromUnicodeTable();
+    for (unsigned u = 0x800; u <= 0xFFFF; ++u) t[u] = codes[u] > 0xFF ? InMemoryOrder(codes[u]) : 0;
+    return t;
+  }();
+  return table.get();
 }
 
 inline char* PutCode(char* dst, unsigned code) {
@@ -47,10 +158,10 @@ inline char* PutGeta(char* dst) {
   return dst + 2;
 }
 
-// A JIS X 0208 character in CP932, or 〓 where CP932 has none.
-inline char* PutJis0208(char* dst, unsigned j1, unsigned j2) {
-  const unsigned code = JisToSjis(j1, j2);
-  return quillet::cp932::Defined(code) ? PutCode(dst, code) : PutGeta(dst);
+// A JIS X 0208 character (row and cell bytes 0x21-0x7E) in CP932, or 〓 where CP932 has none.
+inline char* PutJis0208(const uint16_t* table, char* dst, unsigned j1, unsigned j2) {
+  const unsigned code = table[(j1 - 0x21) * 94 + (j2 - 0x21)];
+  return code ? PutCode(dst, code) : PutGeta(dst);
 }
 
 // Length of the longest start of a UTF-8 sequence at p that is still valid (at least 1), and
@@ -112,14 +223,28 @@ class Converter {
  private:
   size_t Utf8(const Byte* p, size_t n, bool final, char*& out) {
     const uint16_t* table = quillet::cp932::FromUnicodeTable();
+    const uint16_t* triple = Utf8TripleTable();
     char* dst = out;
     size_t i = 0;
     while (i < n) {
-      const size_t run = AsciiRun(p + i, n - i);
-      std::memcpy(dst, p + i, run);
+      const size_t run = CopyAscii(p + i, n - i, dst);
       dst += run;
       i += run;
+      // Japanese text is mostly three-byte characters in a row: one word tests the form, one
+      // look-up gives the character (anything unusual goes the general way below).
+      while (i + 4 <= n) {
+        uint32_t w;
+        std::memcpy(&w, p + i, 4);
+        w = LittleEndian(w);
+        if ((w & 0xC0C0F0) != 0x8080E0) break;
+        const uint16_t v = triple[(w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w & 0x3F0000) >> 16];
+        if (!v) break;
+        std::memcpy(dst, &v, 2);
+        dst += 2;
+        i += 3;
+      }
       if (i == n) break;
+      if (p[i] < 0x80) continue;
       uint32_t u = 0;
       bool complete = false;
       const size_t len = Utf8Prefix(p + i, n - i, u, complete);
@@ -138,14 +263,26 @@ class Converter {
   }
 
   size_t EucJp(const Byte* p, size_t n, bool final, char*& out) {
+    const uint16_t* jis = Jis0208Table();
+    const uint16_t* words = Jis0208Words();
     char* dst = out;
     size_t i = 0;
     while (i < n) {
-      const size_t run = AsciiRun(p + i, n - i);
-      std::memcpy(dst, p + i, run);
+      const size_t run = CopyAscii(p + i, n - i, dst);
       dst += run;
       i += run;
+      // Runs of double-byte characters, the bulk of Japanese text: one look-up a pair.
+      while (i + 2 <= n) {
+        const unsigned r = p[i] - 0xA1u, c = p[i + 1] - 0xA1u;
+        if (r >= 94 || c >= 94) break;
+        const uint16_t v = words[r * 94 + c];
+        if (!v) break;
+        std::memcpy(dst, &v, 2);
+        dst += 2;
+        i += 2;
+      }
       if (i == n) break;
+      if (p[i] < 0x80) continue;
       const Byte c = p[i];
       const size_t need = c == 0x8F ? 3 : 2;
       if (n - i < need && !final && (c == 0x8E || c == 0x8F || c >= 0xA1)) break;
@@ -158,7 +295,7 @@ class Converter {
         dst = code ? PutCode(dst, code) : PutGeta(dst);
         i += 3;
       } else if (c >= 0xA1 && c <= 0xFE && euc(1)) {
-        dst = PutJis0208(dst, c - 0x80u, p[i + 1] - 0x80u);
+        dst = PutJis0208(jis, dst, c - 0x80u, p[i + 1] - 0x80u);
         i += 2;
       } else {
         dst = PutGeta(dst);
@@ -172,9 +309,24 @@ class Converter {
   enum class Mode { Ascii, Jis0208, Jis0212, Kana };
 
   size_t Jis(const Byte* p, size_t n, bool final, char*& out) {
+    const uint16_t* jis = Jis0208Table();
+    const uint16_t* words = Jis0208Words();
     char* dst = out;
     size_t i = 0;
     while (i < n) {
+      if (mode_ == Mode::Jis0208 && !shifted_) {
+        // The bulk of a kanji run: pairs of 0x21-0x7E.
+        while (i + 2 <= n) {
+          const unsigned r = p[i] - 0x21u, c = p[i + 1] - 0x21u;
+          if (r >= 94 || c >= 94) break;
+          const uint16_t v = words[r * 94 + c];
+          if (!v) break;
+          std::memcpy(dst, &v, 2);
+          dst += 2;
+          i += 2;
+        }
+        if (i == n) break;
+      }
       const Byte c = p[i];
       if (c == kEsc) {
         const size_t len = Designation(p + i, n - i);
@@ -221,11 +373,10 @@ class Converter {
           dst = PutGeta(dst);
         ++i;
       } else if (mode_ == Mode::Ascii) {
-        size_t j = i + 1;
-        while (j < n && p[j] >= 0x20 && p[j] < 0x7F) ++j;
-        std::memcpy(dst, p + i, j - i);
-        dst += j - i;
-        i = j;
+        const size_t run = 1 + CopyPrintable(p + i + 1, n - i - 1, dst + 1);
+        *dst = static_cast<char>(c);
+        dst += run;
+        i += run;
       } else {
         if (i + 1 == n && !final) break;
         const Byte c2 = i + 1 < n ? p[i + 1] : 0;
@@ -235,7 +386,7 @@ class Converter {
           continue;
         }
         if (mode_ == Mode::Jis0208) {
-          dst = PutJis0208(dst, c, c2);
+          dst = PutJis0208(jis, dst, c, c2);
         } else {
           const unsigned code = quillet::cp932::FromJis0212(unsigned{c} << 8 | c2);
           dst = code ? PutCode(dst, code) : PutGeta(dst);
@@ -369,6 +520,35 @@ TLogEncoding DetectLogEncoding(std::string_view sample, bool atFileStart) {
 
 namespace {
 
+// Raw bytes read ahead of the conversion; grows without clearing what it will read into.
+class RawBuffer {
+ public:
+  size_t size() const { return size_; }
+  const char* data() const { return data_.get(); }
+  operator std::string_view() const { return {data_.get(), size_}; }
+  // Drops the first k bytes.
+  void Drop(size_t k) {
+    if (k < size_) std::memmove(data_.get(), data_.get() + k, size_ - k);
+    size_ = k < size_ ? size_ - k : 0;
+  }
+  // Room for `extra` more bytes at the end; Commit says how many were put there.
+  char* Grow(size_t extra) {
+    if (size_ + extra > capacity_) {
+      const size_t capacity = std::max(size_ + extra, 2 * capacity_);
+      auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+      if (size_) std::memcpy(bigger.get(), data_.get(), size_);
+      data_ = std::move(bigger);
+      capacity_ = capacity;
+    }
+    return data_.get() + size_;
+  }
+  void Commit(size_t n) { size_ += n; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0, capacity_ = 0;
+};
+
 class DecodingSource final : public TDecodingSource {
  public:
   DecodingSource(std::unique_ptr<TLogSource> raw, TLogEncoding encoding)
@@ -383,24 +563,56 @@ class DecodingSource final : public TDecodingSource {
         outPos_ += n;
         return static_cast<ssize_t>(n);
       }
-      if (Pending() == 0) {
-        if (failed_) return -1;
-        if (rawEnd_) return 0;
-        if (active_ == TLogEncoding::ShiftJis) {
-          // Nothing to convert: straight from the source.
-          const ssize_t n = raw_->Read(buffer, size);
-          if (n < 0) {
-            ErrorText = raw_->ErrorText;
-            failed_ = true;
-          }
-          if (n == 0) rawEnd_ = true;
-          if (n > 0) rawRead_ += static_cast<uint64_t>(n);
-          atStart_ = false;
-          if (n != 0) return n;
-          continue;
+      if (Pending() == 0 && active_ == TLogEncoding::ShiftJis && !rawEnd_ && !failed_) {
+        // Nothing to convert: straight from the source.
+        const ssize_t n = raw_->Read(buffer, size);
+        if (n < 0) {
+          ErrorText = raw_->ErrorText;
+          failed_ = true;
         }
+        if (n == 0) rawEnd_ = true;
+        if (n > 0) rawRead_ += static_cast<uint64_t>(n);
+        atStart_ = false;
+        if (n != 0) return n;
+        continue;
       }
-      Produce();
+      if (Pending() < 16) Fill(Pending() + 1);  // one read more, whatever it brings
+      const size_t n = Pending();
+      if (n == 0) return failed_ ? -1 : 0;
+      if (active_ == TLogEncoding::Auto) {
+        out_.clear();
+        outPos_ = 0;
+        Undecided();
+        continue;
+      }
+      if (atStart_) {
+        atStart_ = false;
+        if (active_ == TLogEncoding::Utf8) {
+          Fill(3);  // a byte-order mark may come in pieces
+          if (std::string_view(in_).substr(inPos_, 3) == "\xEF\xBB\xBF") inPos_ += 3;  // no part of the first line
+        }
+        continue;
+      }
+      // Converted straight into the caller's buffer when it has room for the worst case (two
+      // bytes for each byte taken); a small one gets its bytes through out_.
+      const bool direct = size >= 64;
+      const size_t take = direct ? std::min(n, (size - 16) / 2) : n;
+      if (!direct) {
+        out_.resize(2 * take + 16);
+        outPos_ = 0;
+      }
+      char* const begin = direct ? buffer : out_.data();
+      char* dst = begin;
+      const bool final = (rawEnd_ || failed_) && take == n;
+      const size_t used = converter_.Convert(In(), take, final, dst);
+      inPos_ += used;
+      const size_t made = static_cast<size_t>(dst - begin);
+      if (!direct) {
+        out_.resize(made);
+        continue;
+      }
+      if (made > 0) return static_cast<ssize_t>(made);
+      if (used == 0 && !rawEnd_ && !failed_) Fill(n + 1);  // only a cut-off sequence: read on
     }
   }
 
@@ -421,15 +633,13 @@ class DecodingSource final : public TDecodingSource {
   // not wait for a MiB to show its first lines).
   void Fill(size_t want, bool (DecodingSource::*enough)() = nullptr) {
     if (inPos_ > 0) {
-      in_.erase(0, inPos_);
+      in_.Drop(inPos_);
       inPos_ = 0;
     }
     while (in_.size() < want && !rawEnd_ && !failed_) {
-      const size_t old = in_.size();
-      const size_t chunk = std::max(kChunk, want - old);
-      in_.resize(old + chunk);
-      const ssize_t n = raw_->Read(in_.data() + old, chunk);
-      in_.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+      const size_t chunk = std::max(kChunk, want - in_.size());
+      const ssize_t n = raw_->Read(in_.Grow(chunk), chunk);
+      if (n > 0) in_.Commit(static_cast<size_t>(n));
       if (n < 0) {
         ErrorText = raw_->ErrorText;
         failed_ = true;
@@ -492,34 +702,6 @@ class DecodingSource final : public TDecodingSource {
     anyLineEnd_ = head.find('\r') == std::string_view::npos && head.find('\n') != std::string_view::npos;
   }
 
-  // Converts the next stretch of input into out_.
-  void Produce() {
-    out_.clear();
-    outPos_ = 0;
-    if (Pending() < 16) Fill(Pending() + 1);  // one read more, whatever it brings
-    const size_t n = Pending();
-    if (n == 0) return;
-    if (active_ == TLogEncoding::Auto) {
-      Undecided();
-      return;
-    }
-    if (atStart_) {
-      atStart_ = false;
-      if (active_ == TLogEncoding::Utf8) Fill(3);  // a byte-order mark may come in pieces
-      if (active_ == TLogEncoding::Utf8 && std::string_view(in_).substr(inPos_, 3) == "\xEF\xBB\xBF") {
-        inPos_ += 3;  // the byte-order mark is no part of the first line
-        return;
-      }
-    }
-    const bool final = rawEnd_ || failed_;
-    out_.resize(2 * n + 16);
-    char* dst = out_.data();
-    const size_t used = converter_.Convert(In(), n, final, dst);
-    out_.resize(static_cast<size_t>(dst - out_.data()));
-    inPos_ += used;
-    if (used == 0 && !final) Fill(n + 1);  // only a cut-off sequence: read on
-  }
-
   // Plain ASCII passes as it is until the first byte that may tell the encoding; from there the
   // next MiB decides.
   void Undecided() {
@@ -549,7 +731,7 @@ class DecodingSource final : public TDecodingSource {
     const TLogEncoding decided = DetectLogEncoding(sample, atStart_);
     if (decided == TLogEncoding::Auto) {
       // An escape of no JIS shift (a terminal's): passed on, still undecided.
-      out_.assign(in_.data(), 1);
+      out_.assign(1, in_.data()[0]);
       ++inPos_;
       atStart_ = false;
       return;
@@ -562,7 +744,7 @@ class DecodingSource final : public TDecodingSource {
   const TLogEncoding requested_;
   TLogEncoding active_;
   Converter converter_;
-  std::string in_;  // raw bytes; those from inPos_ on are not converted yet
+  RawBuffer in_;  // raw bytes; those from inPos_ on are not converted yet
   size_t inPos_ = 0;
   std::string out_;  // converted bytes; those from outPos_ on are not handed out yet
   size_t outPos_ = 0;
