@@ -26,6 +26,14 @@ inline uint32_t LittleEndian(uint32_t w) {
 #endif
 }
 
+inline uint64_t LittleEndian64(uint64_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return __builtin_bswap64(w);
+#else
+  return w;
+#endif
+}
+
 inline bool HighBitIn8(const Byte* p) {
   uint64_t word;
   std::memcpy(&word, p, 8);
@@ -232,6 +240,19 @@ class Converter {
       i += run;
       // Japanese text is mostly three-byte characters in a row: one word tests the form, one
       // look-up gives the character (anything unusual goes the general way below).
+      while (i + 8 <= n) {  // two at a time
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        w = LittleEndian64(w);
+        if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
+        const uint16_t v1 = triple[(w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w & 0x3F0000) >> 16];
+        const uint16_t v2 = triple[(w >> 12 & 0xF000) | (w >> 26 & 0xFC0) | (w >> 40 & 0x3F)];
+        if (!v1 || !v2) break;
+        std::memcpy(dst, &v1, 2);
+        std::memcpy(dst + 2, &v2, 2);
+        dst += 4;
+        i += 6;
+      }
       while (i + 4 <= n) {
         uint32_t w;
         std::memcpy(&w, p + i, 4);
@@ -272,6 +293,16 @@ class Converter {
       dst += run;
       i += run;
       // Runs of double-byte characters, the bulk of Japanese text: one look-up a pair.
+      while (i + 4 <= n) {  // two at a time
+        const unsigned r1 = p[i] - 0xA1u, c1 = p[i + 1] - 0xA1u, r2 = p[i + 2] - 0xA1u, c2 = p[i + 3] - 0xA1u;
+        if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
+        const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
+        if (!v1 || !v2) break;
+        std::memcpy(dst, &v1, 2);
+        std::memcpy(dst + 2, &v2, 2);
+        dst += 4;
+        i += 4;
+      }
       while (i + 2 <= n) {
         const unsigned r = p[i] - 0xA1u, c = p[i + 1] - 0xA1u;
         if (r >= 94 || c >= 94) break;
@@ -316,6 +347,16 @@ class Converter {
     while (i < n) {
       if (mode_ == Mode::Jis0208 && !shifted_) {
         // The bulk of a kanji run: pairs of 0x21-0x7E.
+        while (i + 4 <= n) {  // two at a time
+          const unsigned r1 = p[i] - 0x21u, c1 = p[i + 1] - 0x21u, r2 = p[i + 2] - 0x21u, c2 = p[i + 3] - 0x21u;
+          if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
+          const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
+          if (!v1 || !v2) break;
+          std::memcpy(dst, &v1, 2);
+          std::memcpy(dst + 2, &v2, 2);
+          dst += 4;
+          i += 4;
+        }
         while (i + 2 <= n) {
           const unsigned r = p[i] - 0x21u, c = p[i + 1] - 0x21u;
           if (r >= 94 || c >= 94) break;
@@ -637,7 +678,7 @@ class DecodingSource final : public TDecodingSource {
       inPos_ = 0;
     }
     while (in_.size() < want && !rawEnd_ && !failed_) {
-      const size_t chunk = std::max(kChunk, want - in_.size());
+      const size_t chunk = kChunk;  // memory grows with what the source really has
       const ssize_t n = raw_->Read(in_.Grow(chunk), chunk);
       if (n > 0) in_.Commit(static_cast<size_t>(n));
       if (n < 0) {
