@@ -141,17 +141,26 @@ const uint16_t* Jis0208Words() {
   return table.get();
 }
 
-// Indexed by the 16 bits of a three-byte UTF-8 sequence (U+0800-U+FFFF): the double-byte CP932
-// character in memory order; 0 where there is none, for the overlong forms below U+0800 and for
-// characters CP932 writes in one byte.
+// Indexed by the 16 bits of a three-byte UTF-8 sequence (U+0800-U+FFFF): the CP932 character's
+// bytes in memory order, a single byte (half-width katakana) followed by 0; 0 where there is
+// none and for the overlong forms below U+0800.
 const uint16_t* Utf8TripleTable() {
   static const auto table = [] {
     auto t = std::make_unique<uint16_t[]>(0x10000);
     const uint16_t* codes = quillet::cp932::FromUnicodeTable();
-    for (unsigned u = 0x800; u <= 0xFFFF; ++u) t[u] = codes[u] > 0xFF ? InMemoryOrder(codes[u]) : 0;
+    for (unsigned u = 0x800; u <= 0xFFFF; ++u) {
+      const unsigned code = codes[u];
+      t[u] = code > 0xFF ? InMemoryOrder(code) : code ? InMemoryOrder(code << 8) : 0;
+    }
     return t;
   }();
   return table.get();
+}
+
+// Stores a Utf8TripleTable entry; returns the bytes it takes.
+inline size_t PutEntry(char* dst, uint16_t v) {
+  std::memcpy(dst, &v, 2);
+  return dst[1] ? 2 : 1;
 }
 
 inline char* PutCode(char* dst, unsigned code) {
@@ -248,9 +257,8 @@ class Converter {
         const uint16_t v1 = triple[(w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w & 0x3F0000) >> 16];
         const uint16_t v2 = triple[(w >> 12 & 0xF000) | (w >> 26 & 0xFC0) | (w >> 40 & 0x3F)];
         if (!v1 || !v2) break;
-        std::memcpy(dst, &v1, 2);
-        std::memcpy(dst + 2, &v2, 2);
-        dst += 4;
+        dst += PutEntry(dst, v1);
+        dst += PutEntry(dst, v2);
         i += 6;
       }
       while (i + 4 <= n) {
@@ -260,8 +268,7 @@ class Converter {
         if ((w & 0xC0C0F0) != 0x8080E0) break;
         const uint16_t v = triple[(w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w & 0x3F0000) >> 16];
         if (!v) break;
-        std::memcpy(dst, &v, 2);
-        dst += 2;
+        dst += PutEntry(dst, v);
         i += 3;
       }
       if (i == n) break;
@@ -292,25 +299,33 @@ class Converter {
       const size_t run = CopyAscii(p + i, n - i, dst);
       dst += run;
       i += run;
-      // Runs of double-byte characters, the bulk of Japanese text: one look-up a pair.
-      while (i + 4 <= n) {  // two at a time
-        const unsigned r1 = p[i] - 0xA1u, c1 = p[i + 1] - 0xA1u, r2 = p[i + 2] - 0xA1u, c2 = p[i + 3] - 0xA1u;
-        if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
-        const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
-        if (!v1 || !v2) break;
-        std::memcpy(dst, &v1, 2);
-        std::memcpy(dst + 2, &v2, 2);
-        dst += 4;
-        i += 4;
-      }
-      while (i + 2 <= n) {
-        const unsigned r = p[i] - 0xA1u, c = p[i + 1] - 0xA1u;
-        if (r >= 94 || c >= 94) break;
-        const uint16_t v = words[r * 94 + c];
-        if (!v) break;
-        std::memcpy(dst, &v, 2);
-        dst += 2;
-        i += 2;
+      // Runs of double-byte characters, the bulk of Japanese text, one look-up a pair; and runs
+      // of half-width katakana among them.
+      for (size_t start = ~size_t{0}; start != i;) {
+        start = i;
+        while (i + 4 <= n) {  // two at a time
+          const unsigned r1 = p[i] - 0xA1u, c1 = p[i + 1] - 0xA1u, r2 = p[i + 2] - 0xA1u, c2 = p[i + 3] - 0xA1u;
+          if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
+          const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
+          if (!v1 || !v2) break;
+          std::memcpy(dst, &v1, 2);
+          std::memcpy(dst + 2, &v2, 2);
+          dst += 4;
+          i += 4;
+        }
+        while (i + 2 <= n) {
+          const unsigned r = p[i] - 0xA1u, c = p[i + 1] - 0xA1u;
+          if (r >= 94 || c >= 94) break;
+          const uint16_t v = words[r * 94 + c];
+          if (!v) break;
+          std::memcpy(dst, &v, 2);
+          dst += 2;
+          i += 2;
+        }
+        while (i + 2 <= n && p[i] == 0x8E && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+          *dst++ = static_cast<char>(p[i + 1]);
+          i += 2;
+        }
       }
       if (i == n) break;
       if (p[i] < 0x80) continue;
@@ -408,6 +423,12 @@ class Converter {
         continue;
       }
       if (shifted_ || mode_ == Mode::Kana) {
+        if (c <= 0x5F) {
+          size_t j = i;
+          while (j < n && p[j] >= 0x21 && p[j] <= 0x5F) *dst++ = static_cast<char>(p[j++] + 0x80);
+          i = j;
+          continue;
+        }
         if (c <= 0x5F)
           *dst++ = static_cast<char>(c + 0x80);
         else

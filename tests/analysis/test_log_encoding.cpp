@@ -194,6 +194,14 @@ TEST(LogEncoding, HalfWidthKatakanaAndJisShifts) {
   EXPECT_EQ(DecodeLogText("\x8E\xB6\x8E\xC0\x8E\xB6\x8E\xC5", TLogEncoding::EucJp), kana);
   EXPECT_EQ(DecodeLogText("\x1B(I6@6E\x1B(B", TLogEncoding::Jis), kana);
   EXPECT_EQ(DecodeLogText("\x0E" "6@6E\x0F" "A", TLogEncoding::Jis), kana + "A");  // SO/SI
+  // Mixed with kanji, in runs of either length.
+  for (const std::string& text : {S("ｶﾀｶﾅ漢字ｶﾅ字字"), S("漢ｶ字ﾀ漢字漢ｶﾅﾀ"), S("ｱ") + "A" + S("ｲ字")}) {
+    EXPECT_EQ(DecodeLogText(quillet::ToUtf8(text), TLogEncoding::Utf8), text);
+    const std::string euc = Iconv(text, "CP932", "EUC-JP-MS");
+    EXPECT_EQ(DecodeLogText(euc, TLogEncoding::EucJp), text);
+    EXPECT_EQ(DecodeLogText(EucToJis(euc), TLogEncoding::Jis), text);
+  }
+  EXPECT_EQ(DecodeLogText("\x1B(I6@\x7F" "6`", TLogEncoding::Jis), S("ｶﾀ") + "\x7F" + S("ｶ") + "\x81\xAC");
   // ESC $ @ is JIS C 6226 (read as X 0208); ESC ( J is JIS X 0201 Roman, ASCII's bytes.
   EXPECT_EQ(DecodeLogText("\x1B$@$\"\x1B(Jab", TLogEncoding::Jis), S("あ") + "ab");
   // A terminal's own escape sequences stay as they are; a line end always returns to ASCII.
