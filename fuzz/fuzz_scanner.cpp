@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "analysis/Check.h"
+#include "analysis/LogEncoding.h"
 #include "analysis/LogAnalize.h"
 #include "common/Cp932.h"
 
@@ -115,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = TempPath();
   const std::string_view log(reinterpret_cast<const char*>(data) + 1, size - 1);
   const bool straddle = data[0] >= 0x80;
+  std::string content;  // what the file holds
   {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) std::abort();
@@ -125,7 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       static const std::string filler(TLogAnalizingThread::ReadBlockSize, 'x');
       const size_t fill = TLogAnalizingThread::ReadBlockSize - into - 2;
       if (std::fwrite(filler.data(), 1, fill, f) != fill || std::fwrite("\r\n", 1, 2, f) != 2) std::abort();
+      content.assign(filler.data(), fill).append("\r\n");
     }
+    content.append(log);
     if (!log.empty() && std::fwrite(log.data(), 1, log.size(), f) != log.size()) std::abort();
     std::fclose(f);
   }
@@ -156,5 +160,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(worker.ForumData.Category == byLine.ForumData.Category);
   FUZZ_CHECK(worker.ForumData.Name == byLine.ForumData.Name);
   FUZZ_CHECK(worker.MyID == byLine.MyID);
+
+  // The same file with the encoding told from its content: a log that stays Shift-JIS with the
+  // usual line ends gives exactly the same finds; any other gives finds of its converted text.
+  TLogAnalizingThread detecting;
+  RecordingSink detectingSink;
+  detecting.FileName = path;
+  detecting.NotifyWindow = &detectingSink;
+  detecting.Encoding = TLogEncoding::Auto;
+  detecting.ForumData.Category = start;
+  detecting.ForumData.Name = startName;
+  detecting.Execute();
+  FUZZ_CHECK(!detecting.ReadFailed);
+  const std::string decoded = DecodeLogText(content, TLogEncoding::Auto);
+  const std::string_view head = std::string_view(content).substr(0, kEncodingLookAhead);
+  const bool usualLineEnds = head.find('\r') != std::string_view::npos || head.find('\n') == std::string_view::npos;
+  if (decoded == content && usualLineEnds) FUZZ_CHECK(detectingSink.finds_ == sink.finds_);
+  for (const FindRecord& find : detectingSink.finds_) FUZZ_CHECK(decoded.find(std::get<2>(find)) != std::string::npos);
   return 0;
 }

@@ -101,14 +101,15 @@ constexpr std::array<bool, 256> kContextStart = [] {
 // Reading the log in blocks that stay in the cache while their lines are scanned.
 constexpr char kEndOfText = '\x1A';
 
-// Hands out the CR bytes of [begin, end) in order. Screen lines are short, so rather than
-// searching afresh for every line, each 64-byte stretch is compared once into a bit mask and
-// the line ends are then taken from the mask.
+// Hands out the line-end bytes of [begin, end) in order: CR, and with kAnyEnd LF too. Screen
+// lines are short, so rather than searching afresh for every line, each 64-byte stretch is
+// compared once into a bit mask and the line ends are then taken from the mask.
+template <bool kAnyEnd>
 class CRFinder {
  public:
   CRFinder(const char* begin, const char* end) : chunk_(begin), end_(end) { mask_ = MaskAt(chunk_); }
 
-  // The next CR, or nullptr when there is none left.
+  // The next line end, or nullptr when there is none left.
   const char* Next() {
     while (mask_ == 0) {
       if (end_ - chunk_ <= 64) return nullptr;
@@ -121,29 +122,34 @@ class CRFinder {
   }
 
  private:
-  // Bit i set when chunk[i] is a CR; only bytes before end_ count.
+  static bool IsEnd(char c) { return c == '\r' || (kAnyEnd && c == '\n'); }
+
+  // Bit i set when chunk[i] is a line end; only bytes before end_ count.
   uint64_t MaskAt(const char* chunk) const {
     const size_t n = static_cast<size_t>(std::min<ptrdiff_t>(end_ - chunk, 64));
     uint64_t mask = 0;
 #if defined(__SSE2__)
     if (n == 64) {
       const __m128i cr = _mm_set1_epi8('\r');
+      [[maybe_unused]] const __m128i lf = _mm_set1_epi8('\n');
       for (int i = 0; i < 4; ++i) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * i));
-        const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
+        __m128i hits = _mm_cmpeq_epi8(bytes, cr);
+        if constexpr (kAnyEnd) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, lf));
+        const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(hits));
         mask |= uint64_t{bits} << (16 * i);
       }
       return mask;
     }
 #endif
     for (size_t i = 0; i < n; ++i)
-      if (chunk[i] == '\r') mask |= uint64_t{1} << i;
+      if (IsEnd(chunk[i])) mask |= uint64_t{1} << i;
     return mask;
   }
 
   const char* chunk_;  // start of the 64-byte stretch the mask describes
   const char* end_;
-  uint64_t mask_;      // CRs of that stretch not handed out yet
+  uint64_t mask_;      // line ends of that stretch not handed out yet
 };
 
 }  // namespace
@@ -475,16 +481,19 @@ void TLogAnalizingThread::Execute() {
   ReadFailed = false;
   ErrorText.clear();
   try {
-    std::unique_ptr<TLogSource> source = std::move(Source);
-    if (!source) {
+    std::unique_ptr<TLogSource> raw = std::move(Source);
+    if (!raw) {
       std::string error;
-      source = OpenLogFile(FileName, error);
-      if (!source) {
+      raw = OpenLogFile(FileName, error);
+      if (!raw) {
         ReadFailed = true;
         ErrorText = error;
       }
     }
-    if (source) {
+    if (raw) {
+      const std::unique_ptr<TDecodingSource> source = DecodeLogSource(std::move(raw), Encoding);
+      // A log converted to Unix line ends: LF, CR and CR LF each end a line.
+      const bool anyLineEnd = source->AnyLineEnd();
       const uint64_t fileSize = source->Size();
 
       block_ = std::make_unique_for_overwrite<char[]>(ReadBlockSize);
@@ -505,6 +514,38 @@ void TLogAnalizingThread::Execute() {
         } else {
           pendingPrev_ = text;
           prevPending_ = true;
+        }
+      };
+
+      // The lines of [p, end); the part after the last line end goes into `carry`.
+      auto lines = [&]<bool kAnyEnd>(const char* p, const char* end) {
+        CRFinder<kAnyEnd> crs(p, end);
+        while (p < end) {
+          const char* cr = crs.Next();
+          if (!cr) {
+            carry.append(p, static_cast<size_t>(end - p));
+            break;
+          }
+          if (Terminated.load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+          }
+          if (carry.empty()) {
+            line(std::string_view(p, static_cast<size_t>(cr - p)), false);
+          } else {
+            carry.append(p, static_cast<size_t>(cr - p));
+            line(carry, true);
+          }
+          p = cr + 1;
+          if (kAnyEnd && *cr == '\n') continue;
+          if (p < end) {
+            if (*p == '\n') {
+              ++p;
+              if constexpr (kAnyEnd) crs.Next();  // the LF of this CR LF
+            }
+          } else if (!atEnd) {
+            skipLF = true;
+          }
         }
       };
 
@@ -534,32 +575,16 @@ void TLogAnalizingThread::Execute() {
           end = static_cast<const char*>(eot);  // the input ends here, as if the file did
           atEnd = true;
         }
-        CRFinder crs(p, end);
-        while (p < end) {
-          const char* cr = crs.Next();
-          if (!cr) {
-            carry.append(p, static_cast<size_t>(end - p));
-            break;
-          }
-          if (Terminated.load(std::memory_order_relaxed)) {
-            stopped = true;
-            break;
-          }
-          if (carry.empty()) {
-            line(std::string_view(p, static_cast<size_t>(cr - p)), false);
-          } else {
-            carry.append(p, static_cast<size_t>(cr - p));
-            line(carry, true);
-          }
-          p = cr + 1;
-          if (p < end) {
-            if (*p == '\n') ++p;
-          } else if (!atEnd) {
-            skipLF = true;
-          }
-        }
+        if (anyLineEnd)
+          lines.template operator()<true>(p, end);
+        else
+          lines.template operator()<false>(p, end);
         if (stopped) break;
-        if (NotifyWindow) NotifyWindow->Progress(bytesRead, std::max(fileSize, bytesRead));
+        if (NotifyWindow) {
+          // Progress counts the log's own bytes, whatever they were converted to.
+          const uint64_t done = source->RawBytesRead();
+          NotifyWindow->Progress(done, std::max(fileSize, done));
+        }
       }
       // A last line without a line end.
       if (!stopped && !carry.empty() && !Terminated.load(std::memory_order_relaxed))

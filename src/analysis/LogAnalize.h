@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/LogEncoding.h"
 #include "analysis/LogSource.h"
 
 // Message numbers of the worker's notifications (first user message number 1024 + 10, 11, 12).
@@ -66,6 +67,9 @@ class TLogAnalizingThread {
   // Where the bytes come from; when unset, Execute opens FileName. Execute takes it over.
   std::unique_ptr<TLogSource> Source;
   TAnalysisSink* NotifyWindow = nullptr;  // where notifications go; set by the starter
+  // How the log's bytes are read: byte for byte as Shift-JIS unless the starter says otherwise
+  // (Auto: decided from the content, with LF-only line ends noticed).
+  TLogEncoding Encoding = TLogEncoding::ShiftJis;
   std::atomic<bool> Terminated{false};   // checked before each line
 
   // The thread body: scans FileName from ForumData, then reports the end.

@@ -239,6 +239,7 @@ bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start)
   auto run = std::make_unique<Run>(channel);
   run->worker.FileName = fileName;
   run->worker.ForumData = start;
+  run->worker.Encoding = Encoding;
   run->worker.NotifyWindow = &run->sink;
   Run* const r = run.get();
   r->thread = std::thread([r] {

@@ -48,6 +48,9 @@ class TLogAnalysis {
   TTextEvent OnText;
   TEndEvent OnEnd;
 
+  // How the logs of the scans started from now on are read.
+  TLogEncoding Encoding = TLogEncoding::Auto;
+
   // Starts scanning fileName from the start context. Returns false, and nothing follows, when no
   // file of that name exists or a scan is still running; otherwise OnEnd is sure to follow.
   bool Analyze(const std::string& fileName, const TForumData& start);

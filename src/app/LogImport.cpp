@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <iterator>
+
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
 #include "app/Dialogs.h"
@@ -37,6 +39,16 @@ constexpr ForumItem kItems[] = {
     {"PATIO（GUEST）", fcPatioGuest},
     {"PATIO（電子会議室）", fcPatioConference},
 };
+// The items of LogEncoding in their order.
+struct EncodingItem {
+  const char* caption;
+  TLogEncoding encoding;
+};
+constexpr EncodingItem kEncodings[] = {
+    {"自動判別", TLogEncoding::Auto}, {"Shift-JIS", TLogEncoding::ShiftJis}, {"EUC-JP", TLogEncoding::EucJp},
+    {"JIS", TLogEncoding::Jis},       {"UTF-8", TLogEncoding::Utf8},
+};
+
 constexpr int kFirstForum = 7, kFirstPatio = 11, kItemCount = 14;
 constexpr int kFirstBand = 2, kLastBand = 4;
 
@@ -46,12 +58,18 @@ uint8_t TImportDialog::CategoryOf(int item) {
   return item >= 0 && item < kItemCount ? kItems[item].category : static_cast<uint8_t>(fcNone);
 }
 
+TLogEncoding TImportDialog::EncodingOf(int item) {
+  return item >= 0 && item < static_cast<int>(std::size(kEncodings)) ? kEncodings[item].encoding : TLogEncoding::Auto;
+}
+
+TLogEncoding TImportDialog::ChosenEncoding() const { return EncodingOf(LogEncoding->currentIndex()); }
+
 TImportDialog::TImportDialog(TForumData& defaultForumData, quillet::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       defaultForumData_(defaultForumData),
       dialogs_(dialogs) {
   setWindowTitle(QStringLiteral("ログからのインポート"));
-  setFixedSize(347, 200);
+  setFixedSize(347, 232);
   setFont(quillet::JapaneseFont(16, true));
 
   IntegrateAllFiles = new QCheckBox(QStringLiteral("1つのファイルとしてインポートする(&I)"), this);
@@ -74,16 +92,27 @@ TImportDialog::TImportDialog(TForumData& defaultForumData, quillet::Dialogs& dia
   TargetName->setGeometry(152, 64, 169, 22);
   TargetLabel->setBuddy(TargetName);
 
+  // Below the group, in the columns of its controls; the buttons move down to make room.
+  EncodingLabel = new QLabel(QStringLiteral("文字コード(&K)"), this);
+  EncodingLabel->move(16, 164 + 3);
+  EncodingLabel->adjustSize();
+  LogEncoding = new QComboBox(this);
+  LogEncoding->setEditable(false);
+  LogEncoding->setGeometry(120, 164, 209, 22);
+  for (const EncodingItem& item : kEncodings) LogEncoding->addItem(QString::fromUtf8(item.caption));
+  EncodingLabel->setBuddy(LogEncoding);
+
   SearchButton = new QPushButton(QStringLiteral("検索(&S)"), this);
-  SearchButton->setGeometry(168, 168, 75, 25);
+  SearchButton->setGeometry(168, 200, 75, 25);
   SearchButton->setDefault(true);  // Enter
   CancelButton = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  CancelButton->setGeometry(256, 168, 75, 25);
+  CancelButton->setGeometry(256, 200, 75, 25);
   CancelButton->setAutoDefault(false);  // Esc rejects the dialog as its cancel button
 
   setTabOrder(IntegrateAllFiles, DefaultForum);
   setTabOrder(DefaultForum, TargetName);
-  setTabOrder(TargetName, SearchButton);
+  setTabOrder(TargetName, LogEncoding);
+  setTabOrder(LogEncoding, SearchButton);
   setTabOrder(SearchButton, CancelButton);
 
   connect(DefaultForum, &QComboBox::currentIndexChanged, this, [this] { DefaultForumChange(); });
@@ -97,6 +126,7 @@ void TImportDialog::FormCreate() {
     const QSignalBlocker quiet(DefaultForum);
     DefaultForum->setCurrentIndex(0);
   }
+  LogEncoding->setCurrentIndex(0);
   DefaultForumChange();
 }
 

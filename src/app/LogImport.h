@@ -29,11 +29,17 @@ class TImportDialog : public QDialog {
   QComboBox* DefaultForum = nullptr;
   QLabel* TargetLabel = nullptr;
   QLineEdit* TargetName = nullptr;
+  QLabel* EncodingLabel = nullptr;
+  QComboBox* LogEncoding = nullptr;  // how the logs are encoded: 自動判別 (told from each file) first
   QPushButton* SearchButton = nullptr;
   QPushButton* CancelButton = nullptr;
 
   // The category each item of DefaultForum starts a log in.
   static uint8_t CategoryOf(int item);
+  // The encoding each item of LogEncoding reads the logs in.
+  static TLogEncoding EncodingOf(int item);
+  // The encoding chosen in LogEncoding.
+  TLogEncoding ChosenEncoding() const;
 
   void FormCreate();
   void DefaultForumChange();

@@ -191,6 +191,7 @@ void TMainForm::Import1Click() {
   const bool integrate = dialog.IntegrateAllFiles->isEnabled() && dialog.IntegrateAllFiles->isChecked();
   // Running before the first file starts: an import of files that are all missing ends at once.
   SetImportRunning(true);
+  ImportQueue_->Encoding = dialog.ChosenEncoding();
   if (!ImportQueue_->Import(paths, DefaultForumData, integrate)) SetImportRunning(false);
 }
 

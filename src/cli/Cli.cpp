@@ -11,11 +11,13 @@ namespace quillet {
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: quillet                      start the desktop program\n"
-      "       quillet scan --finds [--raw] [--start CATEGORY[:NAME]] FILE...\n"
-      "       quillet scan [--json] [--raw] [--start CATEGORY[:NAME]] [--integrate] FILE...\n"
+      "       quillet scan --finds [--raw] [--start CATEGORY[:NAME]] [--encoding ENC] FILE...\n"
+      "       quillet scan [--json] [--raw] [--start CATEGORY[:NAME]] [--encoding ENC] [--integrate] FILE...\n"
       "       quillet ids list [--raw] [--groups] [--data-dir DIR]\n"
       "       quillet ids import [--data-dir DIR] [--group G] FILE\n"
-      "       quillet --help | --version\n",
+      "       quillet --help | --version\n"
+      "ENC is how the logs are encoded: auto (the default: told from each file), sjis, euc-jp, jis\n"
+      "or utf-8.\n",
       out);
 }
 
@@ -67,6 +69,16 @@ std::string ParseScanArguments(const std::vector<std::string>& args,
       }
       if (!ParseStart(value, out.start))
         return "bad start context (CATEGORY 0-10, NAME in CP932 characters): " + value;
+    } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
+      std::string value;
+      if (arg == "--encoding") {
+        if (i + 1 >= args.size()) return "--encoding needs auto, sjis, euc-jp, jis or utf-8";
+        value = args[++i];
+      } else {
+        value = arg.substr(std::strlen("--encoding="));
+      }
+      if (!ParseLogEncoding(value, out.encoding))
+        return "unknown encoding (auto, sjis, euc-jp, jis, utf-8): " + value;
     } else {
       return "unknown option " + arg;
     }

@@ -20,11 +20,13 @@ int ScanTreeCommand(const std::vector<std::string>& args);   // scan ... (the tr
 int IdsCommand(const std::vector<std::string>& args);        // ids list|import ...
 
 // What the scan commands have in common on their command line: --raw, --start CATEGORY[:NAME]
-// (also --start=...), "--" ending the options, and the log files. Flags named in `flags` (e.g.
+// (also --start=...), --encoding NAME (also --encoding=NAME), "--" ending the options, and the
+// log files. Flags named in `flags` (e.g.
 // "--json") are accepted and collected in `set`.
 struct ScanArguments {
   bool raw = false;
   TForumData start;
+  TLogEncoding encoding = TLogEncoding::Auto;
   std::vector<std::string> files;
   std::vector<std::string> set;
   bool Has(const std::string& flag) const;

@@ -184,6 +184,7 @@ int ScanFindsCommand(const std::vector<std::string>& args) {
     TLogAnalizingThread worker;
     worker.FileName = path;
     worker.ForumData = start;
+    worker.Encoding = parsed.encoding;
     worker.NotifyWindow = &sink;
     worker.Execute();
     if (worker.ReadFailed) {

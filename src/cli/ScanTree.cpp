@@ -240,6 +240,7 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
     TTreeNode* root = treeMgr.FindOrAddChild(nullptr, "NIFTY SERVE");
     root->SetImages(imgRoot, imgRootSelected);
     TImportQueue queue(&treeMgr);
+    queue.Encoding = parsed.encoding;
     QEventLoop loop;
     queue.OnUnreadable = [&unreadable](const std::vector<std::string>& paths) { unreadable = paths; };
     queue.OnFinished = [&loop] { loop.quit(); };

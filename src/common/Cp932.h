@@ -1,6 +1,8 @@
 #pragma once
 // Conversion between the program's Shift-JIS (Windows code page 932) texts and Unicode. Used for
-// the program's own text constants and at the edges (widgets, terminal output) only.
+// the program's own text constants and at the edges (widgets, terminal output), and by the log
+// reader that turns logs in other encodings into CP932.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,21 @@ bool TryFromUtf8(std::string_view utf8, std::string& out);
 // UTF-8 to CP932 for texts known to have a CP932 form (the program's own constants). Throws
 // Error when one does not.
 std::string FromUtf8(std::string_view utf8);
+
+// The table behind these conversions. A CP932 code is a single byte 0x00-0xFF or lead << 8 |
+// trail for a double-byte character.
+namespace cp932 {
+// The Unicode character of a code (BMP only in CP932), or kNone.
+constexpr uint32_t kNone = 0xFFFFFFFF;
+uint32_t ToUnicode(unsigned code);
+// Whether a code is a character of CP932.
+inline bool Defined(unsigned code) { return ToUnicode(code) != kNone; }
+// CP932 code of every BMP character, 0 where there is none (U+0000 itself is code 0x00). Where
+// CP932 has a character twice, the code Windows writes.
+const uint16_t* FromUnicodeTable();
+// CP932 code of a JIS X 0212 code (row and cell each 0x21-0x7E), 0 when CP932 lacks it.
+unsigned FromJis0212(unsigned jis);
+}  // namespace cp932
 
 }  // namespace quillet
 

@@ -52,6 +52,7 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
   if (start.Category == fcNone || start.Category == fcCBSimulator || start.Category == fcReceivedMail ||
       start.Category == fcSentMail)
     laterStart_.Category = start.Category;
+  encoding_ = Encoding;
   running_ = true;
   started_ = 0;
   total_ = static_cast<int>(files.size());
@@ -64,6 +65,7 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
   TTreeNode* node = treeMgr_->FindOrAddChild(Root(), text);
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
+  treeMgr_->Analysis->Encoding = encoding_;
   const bool started = treeMgr_->AnalyzeFile(node, path, start);
   SetStatus(NodeTextOf(path) + SJ("を検索中"));
   if (started) return true;

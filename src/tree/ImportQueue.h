@@ -33,6 +33,8 @@ class TImportQueue {
   std::vector<std::string> FileQueue;
   // The node text that every file of an integrated import fills; empty when not integrating.
   std::string IntegrateName;
+  // How the logs of the imports started from now on are read (the import dialog's choice).
+  TLogEncoding Encoding = TLogEncoding::Auto;
 
   // The status text: the path of the file being scanned and "を検索中", empty at the end.
   TTextHook OnStatus;
@@ -78,6 +80,7 @@ class TImportQueue {
   TTreeMgr* const treeMgr_;
   std::shared_ptr<TImportQueue*> self_;  // lets the manager's event outlive this queue safely
   TForumData laterStart_;
+  TLogEncoding encoding_ = TLogEncoding::Auto;  // Encoding as the running import started
   bool running_ = false;
   int started_ = 0;
   int total_ = 0;

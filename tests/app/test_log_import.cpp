@@ -142,3 +142,40 @@ TEST_F(ImportDialogTest, EnterConfirmsAndEscapeCancels) {
 }
 
 }  // namespace
+
+// The encoding choice: its items, 自動判別 first and chosen at the start, and an access key that
+// no other control of the dialog uses.
+TEST_F(ImportDialogTest, EncodingChoice) {
+  ASSERT_EQ(dialog_.LogEncoding->count(), 5);
+  const QString items[] = {QStringLiteral("自動判別"), QStringLiteral("Shift-JIS"), QStringLiteral("EUC-JP"),
+                           QStringLiteral("JIS"), QStringLiteral("UTF-8")};
+  const TLogEncoding encodings[] = {TLogEncoding::Auto, TLogEncoding::ShiftJis, TLogEncoding::EucJp, TLogEncoding::Jis,
+                                    TLogEncoding::Utf8};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(dialog_.LogEncoding->itemText(i), items[i]);
+    EXPECT_EQ(TImportDialog::EncodingOf(i), encodings[i]);
+  }
+  EXPECT_EQ(dialog_.LogEncoding->currentIndex(), 0);
+  EXPECT_EQ(dialog_.ChosenEncoding(), TLogEncoding::Auto);
+  EXPECT_TRUE(dialog_.EncodingLabel->text().startsWith(QStringLiteral("文字コード")));
+  EXPECT_EQ(dialog_.EncodingLabel->buddy(), dialog_.LogEncoding);
+
+  // Access keys of every caption, whatever the category shows.
+  auto key = [](const QString& caption) {
+    const qsizetype at = caption.indexOf(QLatin1Char('&'));
+    return at < 0 || at + 1 >= caption.size() ? QChar() : caption.at(at + 1).toUpper();
+  };
+  const QChar mine = key(dialog_.EncodingLabel->text());
+  ASSERT_FALSE(mine.isNull());
+  for (int item : {0, 7, 11}) {
+    Choose(item);
+    for (const QString& other : {dialog_.IntegrateAllFiles->text(), dialog_.Label2->text(), dialog_.TargetLabel->text(),
+                                 dialog_.SearchButton->text(), dialog_.CancelButton->text()})
+      EXPECT_NE(key(other), mine) << other.toStdString();
+  }
+  dialog_.LogEncoding->setCurrentIndex(4);
+  EXPECT_EQ(dialog_.ChosenEncoding(), TLogEncoding::Utf8);
+  // The dialog's own geometry still holds every control.
+  for (QWidget* w : std::initializer_list<QWidget*>{dialog_.LogEncoding, dialog_.SearchButton, dialog_.CancelButton})
+    EXPECT_TRUE(dialog_.rect().contains(w->geometry())) << w->metaObject()->className();
+}

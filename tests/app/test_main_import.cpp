@@ -44,10 +44,11 @@ class ImportTest : public MainFormTest {
     return w;
   }
   // The import dialog's answer: the start category item and name, and the integrate box.
-  void AnswerImportDialog(int item = 0, const QString& name = {}, bool integrate = false) {
+  void AnswerImportDialog(int item = 0, const QString& name = {}, bool integrate = false, int encoding = 0) {
     dialogs_.modals.push_back([=, this](QDialog& d) {
       auto& dialog = dynamic_cast<TImportDialog&>(d);
       integrateEnabled_ = dialog.IntegrateAllFiles->isEnabled();
+      dialog.LogEncoding->setCurrentIndex(encoding);
       dialog.DefaultForum->setCurrentIndex(item);
       dialog.TargetName->setText(name);
       dialog.IntegrateAllFiles->setChecked(integrate);
@@ -297,6 +298,43 @@ TEST_F(ImportTest, EndToEndSampleLogsMatchTheHeadlessScan) {
   Select(room);
   EXPECT_EQ(w.IDView->RowCount(), room->IDSet()->Count());
   EXPECT_EQ(w.StatusPanel->text(), QString::number(room->IDSet()->Count()) + QStringLiteral("件のデータがあります"));
+}
+
+// A log kept in UTF-8 fills its node as its Shift-JIS original does under 自動判別; the choice
+// of the dialog reaches the scan (told Shift-JIS, the same file finds nothing readable).
+TEST_F(ImportTest, EncodingChoiceReachesTheScan) {
+  TMainForm& w = OpenEmpty();
+  const QString sjis = Sample("forum.log");
+  const QString utf8 = QDir(ZelvoFolder()).filePath(QStringLiteral("forum-utf8.log"));
+  {
+    QFile in(sjis), out(utf8);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+    const QByteArray bytes = in.readAll();
+    out.write(QByteArray::fromStdString(quillet::ToUtf8(std::string(bytes.constData(), bytes.size()))));
+  }
+  auto subtree = [this](const QString& path) {
+    std::string out;
+    TTreeNode* node = FileNode(path);
+    if (node)
+      for (int i = 0; i < node->Count(); ++i) Print(out, node->Item(i), 0);
+    return out;
+  };
+  for (const QString& path : {sjis, utf8}) {
+    dialogs_.openFiles = {{path}};
+    AnswerImportDialog();
+    w.Import1Click();
+    ASSERT_TRUE(WaitForImport());
+  }
+  ASSERT_FALSE(subtree(sjis).empty());
+  EXPECT_EQ(subtree(utf8), subtree(sjis));
+
+  const QString told = QDir(ZelvoFolder()).filePath(QStringLiteral("forum-told.log"));
+  ASSERT_TRUE(QFile::copy(utf8, told));
+  dialogs_.openFiles = {{told}};
+  AnswerImportDialog(0, {}, false, 1);  // Shift-JIS
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  EXPECT_NE(subtree(told), subtree(sjis));
 }
 
 // --- collection and search, which need a tree with finds -----------------------------------------

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,10 @@ TEST(ScanFinds, BadArgumentsAreUsageErrors) {
       {"scan", "--finds", "--start", "1:\xff", mail},
       {"scan", "--finds", mail, "--start"},
       {"scan", "--finds", "--bogus", mail},
+      {"scan", "--finds", "--encoding", "latin1", mail},
+      {"scan", "--finds", "--encoding=UTF-8", mail},
+      {"scan", "--finds", "--encoding=", mail},
+      {"scan", "--finds", mail, "--encoding"},
   };
   for (const auto& args : bad) {
     const Result run = Quillet(args);
@@ -115,4 +120,44 @@ TEST(ScanFinds, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(run.out, "") << args.back();
     EXPECT_NE(run.err.find("Usage"), std::string::npos) << args.back();
   }
+}
+
+// The sample logs in other encodings and with Unix line ends give the finds of their originals,
+// detected or told; told Shift-JIS, a UTF-8 log is read byte for byte as before.
+TEST(ScanFinds, EncodingsAndUnixLineEnds) {
+  QTemporaryDir dir;
+  const std::string forum = kExamples + "/forum.log";
+  std::string sjis;
+  {
+    std::ifstream in(forum, std::ios::binary);
+    sjis.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string unix;
+  for (const char c : sjis)
+    if (c != '\r') unix += c;
+  const std::string u8 = dir.filePath("u8.log").toStdString(), lf = dir.filePath("lf.log").toStdString();
+  std::ofstream(u8, std::ios::binary) << "\xEF\xBB\xBF" << quillet::ToUtf8(sjis);
+  std::ofstream(lf, std::ios::binary) << unix;
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, {"--encoding", "auto"}, {"--encoding=utf-8"}}) {
+    std::vector<std::string> args = {"scan", "--finds"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(u8);
+    const Result run = Quillet(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, kForum + "end\t" + u8 + "\n");
+  }
+  EXPECT_EQ(Quillet({"scan", "--finds", lf}).out, kForum + "end\t" + lf + "\n");
+  EXPECT_EQ(Quillet({"scan", "--finds", "--encoding", "sjis", lf}).out, "end\t" + lf + "\n");
+  const Result told = Quillet({"scan", "--finds", "--raw", "--encoding", "sjis", u8});
+  EXPECT_EQ(told.status, 0);
+  EXPECT_NE(told.out, quillet::FromUtf8(kForum) + "end\t" + u8 + "\n");
+  // The locale does not matter.
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(QUILLET_BINARY), {QStringLiteral("scan"), QStringLiteral("--finds"), QString::fromStdString(u8)});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.readAllStandardOutput().toStdString(), kForum + "end\t" + u8 + "\n");
 }

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -185,4 +186,43 @@ TEST(ScanTree, BadArguments) {
   EXPECT_EQ(Quillet({"scan", "--bogus", "x.log"}).status, 2);
   EXPECT_EQ(Quillet({"scan", "--start", "11", "x.log"}).status, 2);
   EXPECT_EQ(Quillet({"scan", "--start"}).status, 2);
+  EXPECT_EQ(Quillet({"scan", "--encoding", "ebcdic", "x.log"}).status, 2);
+  EXPECT_EQ(Quillet({"scan", "x.log", "--encoding"}).status, 2);
+}
+
+// A log kept in EUC-JP files the same tree as its Shift-JIS original, detected or told.
+TEST(ScanTree, EncodingOfTheLogs) {
+  QTemporaryDir dir;
+  const std::string mail = kExamples + "/mail.log";
+  std::string sjis;
+  {
+    std::ifstream in(mail, std::ios::binary);
+    sjis.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  // Shift-JIS to EUC-JP by JIS code point; the sample has double-byte characters and ASCII only.
+  std::string euc;
+  for (size_t i = 0; i < sjis.size(); ++i) {
+    auto c1 = static_cast<unsigned char>(sjis[i]);
+    if (c1 < 0x80) {
+      euc += static_cast<char>(c1);
+      continue;
+    }
+    auto c2 = static_cast<unsigned char>(sjis[++i]);
+    unsigned j1 = (c1 <= 0x9F ? c1 - 0x70 : c1 - 0xB0) * 2, j2 = c2;
+    if (j2 < 0x9F) {
+      --j1;
+      j2 -= j2 > 0x7F ? 0x20 : 0x1F;
+    } else {
+      j2 -= 0x7E;
+    }
+    euc += static_cast<char>(j1 | 0x80);
+    euc += static_cast<char>(j2 | 0x80);
+  }
+  const std::string path = dir.filePath("mail.log").toStdString();
+  std::ofstream(path, std::ios::binary) << euc;
+  for (const char* encoding : {"auto", "euc-jp"}) {
+    const Outcome run = Quillet({"scan", "--encoding", encoding, path});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "NIFTY SERVE\n" + MailTree(path)) << encoding;
+  }
 }
