@@ -484,6 +484,7 @@ void TLogAnalizingThread::Execute() {
         ErrorText = error;
       }
     }
+    if (source) source = PrepareLogSource(std::move(source));
     if (source) {
       const uint64_t fileSize = source->Size();
 

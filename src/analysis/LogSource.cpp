@@ -46,3 +46,5 @@ std::unique_ptr<TLogSource> OpenLogFile(const std::string& path, std::string& er
   if (::fstat(fd, &st) == 0 && st.st_size > 0) size = static_cast<uint64_t>(st.st_size);
   return std::make_unique<FileSource>(fd, size);
 }
+
+std::unique_ptr<TLogSource> PrepareLogSource(std::unique_ptr<TLogSource> raw) { return raw; }

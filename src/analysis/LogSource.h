@@ -23,3 +23,8 @@ class TLogSource {
 // Opens a log file for reading byte for byte. Returns nullptr and sets `error` when it cannot be
 // opened.
 std::unique_ptr<TLogSource> OpenLogFile(const std::string& path, std::string& error);
+
+// Every source a log is scanned from passes through here once, after it is opened and before the
+// scanner reads it: the one place where its bytes may be turned into the scanner's text (for now
+// they are taken as they are).
+std::unique_ptr<TLogSource> PrepareLogSource(std::unique_ptr<TLogSource> raw);

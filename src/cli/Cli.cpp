@@ -15,7 +15,10 @@ void PrintUsage(std::FILE* out) {
       "       quillet scan [--json] [--raw] [--start CATEGORY[:NAME]] [--integrate] FILE...\n"
       "       quillet ids list [--raw] [--groups] [--data-dir DIR]\n"
       "       quillet ids import [--data-dir DIR] [--group G] FILE\n"
-      "       quillet --help | --version\n",
+      "       quillet --help | --version\n"
+      "A scanned FILE may also be a folder (every *.log and *.txt file and every archive below it,\n"
+      "in byte order of their paths) or an archive (.zip .lzh .lha .tar .tar.gz .tgz .tar.bz2\n"
+      ".tar.xz .7z: its *.log and *.txt members in stored order); each log is named FILE/PATH.\n",
       out);
 }
 
