@@ -2,11 +2,15 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <locale.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -59,6 +63,99 @@ std::string ProgramText(const char* name) {
   return name;
 }
 
+}  // namespace
+
+// The gzip layer of a .tar.gz read here rather than by libarchive's filter, which drops the
+// block it was decompressing when the input breaks off (up to 64 KiB of a log before the damage):
+// this one hands out every byte it could decompress, and the failure after them.
+class GzipInput {
+ public:
+  explicit GzipInput(int fd) : fd_(fd), in_(size_t{1} << 16), out_(size_t{1} << 18) {
+    inited_ = ::inflateInit2(&z_, 15 + 16) == Z_OK;
+  }
+  ~GzipInput() {
+    if (inited_) ::inflateEnd(&z_);
+    ::close(fd_);
+  }
+  GzipInput(const GzipInput&) = delete;
+  GzipInput& operator=(const GzipInput&) = delete;
+
+  static la_ssize_t Read(archive* a, void* self, const void** buffer) {
+    return static_cast<GzipInput*>(self)->Next(a, buffer);
+  }
+
+ private:
+  la_ssize_t Fail(archive* a, int code, const char* why) {
+    ::archive_set_error(a, code, "%s", why);
+    return ARCHIVE_FATAL;
+  }
+
+  la_ssize_t Next(archive* a, const void** buffer) {
+    if (!inited_) return Fail(a, ENOMEM, "cannot start the gzip decoder");
+    if (!pendingError_.empty()) return Fail(a, EILSEQ, pendingError_.c_str());
+    if (done_) return 0;
+    z_.next_out = out_.data();
+    z_.avail_out = static_cast<uInt>(out_.size());
+    const char* problem = nullptr;
+    while (z_.avail_out == out_.size() && !done_ && !problem) {
+      if (z_.avail_in == 0) {
+        ssize_t n;
+        do n = ::read(fd_, in_.data(), in_.size());
+        while (n < 0 && errno == EINTR);
+        if (n < 0) return Fail(a, errno, std::strerror(errno));
+        if (n == 0) {
+          if (!inStream_) {
+            done_ = true;  // the input ends between two gzip members
+          } else {
+            problem = "truncated gzip input";
+          }
+          break;
+        }
+        z_.next_in = in_.data();
+        z_.avail_in = static_cast<uInt>(n);
+        if (!inStream_) {
+          // After a finished member, only another gzip member continues the data; anything
+          // else (padding) ends it.
+          if (z_.avail_in >= 1 && z_.next_in[0] != 0x1f) {
+            done_ = true;
+            break;
+          }
+          ::inflateReset(&z_);
+          inStream_ = true;
+        }
+      }
+      const int r = ::inflate(&z_, Z_NO_FLUSH);
+      if (r == Z_STREAM_END) {
+        inStream_ = false;
+        if (z_.avail_in > 0 && z_.next_in[0] != 0x1f) done_ = true;
+        if (z_.avail_in > 0 && !done_) {
+          ::inflateReset(&z_);
+          inStream_ = true;
+        }
+      } else if (r != Z_OK && r != Z_BUF_ERROR) {
+        problem = "damaged gzip data";
+      }
+    }
+    const size_t produced = out_.size() - z_.avail_out;
+    if (problem) {
+      if (produced == 0) return Fail(a, EILSEQ, problem);
+      pendingError_ = problem;  // after the bytes that came before it
+    }
+    *buffer = out_.data();
+    return static_cast<la_ssize_t>(produced);
+  }
+
+  int fd_;
+  z_stream z_{};
+  bool inited_ = false;
+  bool inStream_ = true;
+  bool done_ = false;
+  std::string pendingError_;
+  std::vector<unsigned char> in_, out_;
+};
+
+namespace {
+
 class MemberSource final : public TLogSource {
  public:
   MemberSource(std::shared_ptr<TLogArchive> archive, const TArchiveMember& member)
@@ -106,6 +203,7 @@ TLogArchive::~TLogArchive() { Close(); }
 void TLogArchive::Close() {
   if (archive_) ::archive_read_free(archive_);
   archive_ = nullptr;
+  gzip_.reset();
   block_ = nullptr;
   blockLeft_ = 0;
   opened_ = false;
@@ -138,7 +236,19 @@ bool TLogArchive::Open() {
   // Names without a UTF-8 mark in ZIP, and every LZH name, are Shift-JIS (ZIP's UTF-8 flag still
   // wins over this).
   ::archive_read_set_options(archive_, "zip:hdrcharset=CP932,lha:hdrcharset=CP932");
-  if (::archive_read_open_filename(archive_, path_.c_str(), size_t{1} << 16) != ARCHIVE_OK) {
+  int opened = ARCHIVE_FATAL;
+  if (EndsWithNoCase(path_, ".tar.gz") || EndsWithNoCase(path_, ".tgz")) {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      Fail(std::string("Failed to open '") + path_ + "': " + std::strerror(errno));
+      return false;
+    }
+    gzip_ = std::make_unique<GzipInput>(fd);
+    opened = ::archive_read_open(archive_, gzip_.get(), nullptr, &GzipInput::Read, nullptr);
+  } else {
+    opened = ::archive_read_open_filename(archive_, path_.c_str(), size_t{1} << 16);
+  }
+  if (opened != ARCHIVE_OK) {
     Fail(::archive_error_string(archive_) ? ::archive_error_string(archive_) : "cannot open");
     return false;
   }

@@ -18,6 +18,7 @@
 #include "analysis/LogSource.h"
 
 struct archive;
+class GzipInput;
 
 // One member of an archive that holds a log.
 struct TArchiveMember {
@@ -58,6 +59,7 @@ class TLogArchive {
 
   std::string path_;
   archive* archive_ = nullptr;
+  std::unique_ptr<GzipInput> gzip_;  // the gzip layer of a .tar.gz, when reading one
   bool opened_ = false;
   bool atEnd_ = false;
   bool failed_ = false;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fstream>
 #include <iterator>
@@ -154,6 +155,35 @@ TEST_F(ArchiveTest, DamageKeepsWhatCameBeforeIt) {
   // An archive with no log in it.
   WriteFile(Path("nolog.zip"), archivetest::StoredZip({{"a.doc", "x"}, {"b.log/", ""}}));
   EXPECT_EQ(ListArchiveLogs(Path("nolog.zip"), listed, why), TListResult::NoLog);
+}
+
+TEST_F(ArchiveTest, GzipDamageRightAfterAMemberKeepsThatMemberWhole) {
+  // A member of 40 KB, then one of hardly compressible lines: cut a few KB into the second, the
+  // first is still whole and the second hands out what could be decompressed.
+  std::string first, second;
+  for (int i = 0; i < 4000; ++i) first += "first " + std::to_string(i) + "\r\n";
+  uint32_t x = 12345;
+  for (int i = 0; i < 30000; ++i) {
+    x = x * 1103515245u + 12345u;
+    second += std::to_string(x) + "\r\n";
+  }
+  const std::string whole = Path("whole.tgz");
+  archivetest::WriteWithLibarchive(whole, "tar", "gzip", {{"1.log", first}, {"2.log", second}});
+  std::ifstream in(whole, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The first member alone tells where, about, the second one's bytes begin in the compressed
+  // stream; the cut comes 2 KB after that, well inside the first 64 KiB of the tar data.
+  archivetest::WriteWithLibarchive(Path("first.tgz"), "tar", "gzip", {{"1.log", first}});
+  const size_t firstSize = QFileInfo(QString::fromStdString(Path("first.tgz"))).size();
+  const std::string cut = Path("cut.tgz");
+  WriteFile(cut, bytes.substr(0, firstSize + 2000));
+  bool failed = false;
+  const std::vector<std::string> logs = ReadLogs(cut, &failed);
+  ASSERT_EQ(logs.size(), 2u);
+  EXPECT_EQ(logs[0], "1.log=" + first);
+  EXPECT_EQ(logs[1].substr(logs[1].size() - 8), "<broken>");
+  EXPECT_GT(logs[1].size(), 14u + 1000u);  // some lines of the second came through
+  EXPECT_TRUE(failed);
 }
 
 TEST_F(ArchiveTest, MembersOfOneArchiveShareOneForwardPass) {
