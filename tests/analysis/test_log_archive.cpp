@@ -79,6 +79,16 @@ TEST_F(ArchiveTest, MembersComeInStoredOrderAndOnlyRegularLogs) {
   EXPECT_EQ(ReadLogs(tar), (std::vector<std::string>{"b.log=one", "a.log=two"}));
 }
 
+TEST_F(ArchiveTest, AnUnreadableMemberDoesNotStopTheNextOne) {
+  const std::string zip = Path("locked.zip");
+  Member locked{"locked.log", std::string(20, 'x')};
+  locked.encrypted = true;
+  WriteFile(zip, archivetest::StoredZip({locked, {"open.log", "readable"}}));
+  bool failed = true;
+  EXPECT_EQ(ReadLogs(zip, &failed), (std::vector<std::string>{"locked.log=<broken>", "open.log=readable"}));
+  EXPECT_FALSE(failed);
+}
+
 TEST_F(ArchiveTest, JapaneseMemberNamesAreShiftJisTextsInEveryLocale) {
   const std::string sjisName = SJ8("ログ/会議室ﾛｸﾞ.log");  // half-width katakana and a 0x5C-free path
   const std::string utf8Name = "受信簿.txt";

@@ -21,6 +21,7 @@ struct Member {
   std::string data;
   bool utf8Flag = false;  // ZIP: general purpose bit 11
   char type = '0';        // tar: '0' file, '5' folder, '2' symbolic link
+  bool encrypted = false;  // ZIP: general purpose bit 0 (the data is left as it is)
 };
 
 inline void Put16(std::string& out, uint32_t v) {
@@ -64,7 +65,7 @@ inline std::string StoredZip(const std::vector<Member>& members) {
   for (const Member& m : members) {
     const uint32_t offset = static_cast<uint32_t>(out.size());
     const uint32_t crc = Crc32(m.data), size = static_cast<uint32_t>(m.data.size());
-    const uint32_t flags = m.utf8Flag ? 0x0800 : 0;
+    const uint32_t flags = (m.utf8Flag ? 0x0800 : 0) | (m.encrypted ? 0x0001 : 0);
     Put32(out, 0x04034b50);
     Put16(out, 20);
     Put16(out, flags);
