@@ -95,7 +95,8 @@ TEST_F(ArchiveTest, JapaneseMemberNamesAreShiftJisTextsInEveryLocale) {
   const std::string unflagged = Path("sjis.zip"), flagged = Path("utf8.zip"), lzh = Path("old.lzh"), tar = Path("n.tar");
   WriteFile(unflagged, archivetest::StoredZip({{sjisName, "a"}}));
   WriteFile(flagged, archivetest::StoredZip({{utf8Name, "b", true}}));
-  WriteFile(lzh, archivetest::StoredLzh({{SJ8("電子ﾒｰﾙ.LOG"), "c\r\nd"}, {"plain.txt", "e"}}));
+  // LZH's folder separator is the backslash, which is also the second byte of 表 and ソ.
+  WriteFile(lzh, archivetest::StoredLzh({{SJ8("電子ﾒｰﾙ.LOG"), "c\r\nd"}, {"plain.txt", "e"}, {SJ8("表ソ\\予定.log"), "g"}}));
   WriteFile(tar, archivetest::Ustar({{utf8Name, "f"}}));
 
   const std::string previous = setlocale(LC_ALL, nullptr);
@@ -104,7 +105,7 @@ TEST_F(ArchiveTest, JapaneseMemberNamesAreShiftJisTextsInEveryLocale) {
     SCOPED_TRACE(locale);
     EXPECT_EQ(ReadLogs(unflagged), (std::vector<std::string>{sjisName + "=a"}));
     EXPECT_EQ(ReadLogs(flagged), (std::vector<std::string>{SJ8("受信簿.txt") + "=b"}));
-    EXPECT_EQ(ReadLogs(lzh), (std::vector<std::string>{SJ8("電子ﾒｰﾙ.LOG") + "=c\r\nd", "plain.txt=e"}));
+    EXPECT_EQ(ReadLogs(lzh), (std::vector<std::string>{SJ8("電子ﾒｰﾙ.LOG") + "=c\r\nd", "plain.txt=e", SJ8("表ソ/予定.log") + "=g"}));
     EXPECT_EQ(ReadLogs(tar), (std::vector<std::string>{SJ8("受信簿.txt") + "=f"}));
   }
   setlocale(LC_ALL, previous.c_str());
