@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <lzma.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -65,91 +66,124 @@ std::string ProgramText(const char* name) {
 
 }  // namespace
 
-// The gzip layer of a .tar.gz read here rather than by libarchive's filter, which drops the
-// block it was decompressing when the input breaks off (up to 64 KiB of a log before the damage):
-// this one hands out every byte it could decompress, and the failure after them.
-class GzipInput {
+// The compression layer of a .tar.gz or .tar.xz, decoded here rather than by libarchive's filters,
+// which drop the block they were decoding when the input breaks off (up to 64 KiB of a log just
+// before the damage): this one hands out every byte it could decode, then the failure.
+class DecodedInput {
  public:
-  explicit GzipInput(int fd) : fd_(fd), in_(size_t{1} << 16), out_(size_t{1} << 18) {
-    inited_ = ::inflateInit2(&z_, 15 + 16) == Z_OK;
+  enum Kind { kGzip, kXz };
+  DecodedInput(int fd, Kind kind) : fd_(fd), kind_(kind), in_(size_t{1} << 16), out_(size_t{1} << 18) {
+    if (kind_ == kGzip)
+      inited_ = ::inflateInit2(&z_, 15 + 16) == Z_OK;
+    else
+      inited_ = ::lzma_stream_decoder(&xz_, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
   }
-  ~GzipInput() {
-    if (inited_) ::inflateEnd(&z_);
+  ~DecodedInput() {
+    if (inited_ && kind_ == kGzip) ::inflateEnd(&z_);
+    if (inited_ && kind_ == kXz) ::lzma_end(&xz_);
     ::close(fd_);
   }
-  GzipInput(const GzipInput&) = delete;
-  GzipInput& operator=(const GzipInput&) = delete;
+  DecodedInput(const DecodedInput&) = delete;
+  DecodedInput& operator=(const DecodedInput&) = delete;
 
   static la_ssize_t Read(archive* a, void* self, const void** buffer) {
-    return static_cast<GzipInput*>(self)->Next(a, buffer);
+    auto* input = static_cast<DecodedInput*>(self);
+    if (!input->inited_) return Fail(a, ENOMEM, "cannot start the decoder");
+    if (!input->pendingError_.empty()) return Fail(a, EILSEQ, input->pendingError_.c_str());
+    if (input->done_) return 0;
+    const char* problem = nullptr;
+    const size_t produced = input->kind_ == kGzip ? input->Gunzip(problem) : input->Unxz(problem);
+    if (input->readError_ != 0) return Fail(a, input->readError_, std::strerror(input->readError_));
+    if (problem) {
+      if (produced == 0) return Fail(a, EILSEQ, problem);
+      input->pendingError_ = problem;  // after the bytes that came before it
+    }
+    *buffer = input->out_.data();
+    return static_cast<la_ssize_t>(produced);
   }
 
  private:
-  la_ssize_t Fail(archive* a, int code, const char* why) {
+  static la_ssize_t Fail(archive* a, int code, const char* why) {
     ::archive_set_error(a, code, "%s", why);
     return ARCHIVE_FATAL;
   }
 
-  la_ssize_t Next(archive* a, const void** buffer) {
-    if (!inited_) return Fail(a, ENOMEM, "cannot start the gzip decoder");
-    if (!pendingError_.empty()) return Fail(a, EILSEQ, pendingError_.c_str());
-    if (done_) return 0;
+  // Reads the next piece of input: its size, 0 at the end of the file, -1 on a read error.
+  ssize_t Fill() {
+    ssize_t n;
+    do n = ::read(fd_, in_.data(), in_.size());
+    while (n < 0 && errno == EINTR);
+    if (n < 0) readError_ = errno;
+    return n;
+  }
+
+  size_t Gunzip(const char*& problem) {
     z_.next_out = out_.data();
     z_.avail_out = static_cast<uInt>(out_.size());
-    const char* problem = nullptr;
     while (z_.avail_out == out_.size() && !done_ && !problem) {
       if (z_.avail_in == 0) {
-        ssize_t n;
-        do n = ::read(fd_, in_.data(), in_.size());
-        while (n < 0 && errno == EINTR);
-        if (n < 0) return Fail(a, errno, std::strerror(errno));
+        const ssize_t n = Fill();
+        if (n < 0) return 0;
         if (n == 0) {
-          if (!inStream_) {
-            done_ = true;  // the input ends between two gzip members
-          } else {
+          if (inStream_)
             problem = "truncated gzip input";
-          }
+          else
+            done_ = true;  // the input ends between two gzip members
           break;
         }
         z_.next_in = in_.data();
         z_.avail_in = static_cast<uInt>(n);
-        if (!inStream_) {
-          // After a finished member, only another gzip member continues the data; anything
-          // else (padding) ends it.
-          if (z_.avail_in >= 1 && z_.next_in[0] != 0x1f) {
-            done_ = true;
-            break;
-          }
-          ::inflateReset(&z_);
-          inStream_ = true;
+      }
+      if (!inStream_) {
+        // After a finished member only another gzip member continues the data; anything else
+        // (padding) ends it.
+        if (z_.next_in[0] != 0x1f) {
+          done_ = true;
+          break;
         }
+        ::inflateReset(&z_);
+        inStream_ = true;
       }
       const int r = ::inflate(&z_, Z_NO_FLUSH);
-      if (r == Z_STREAM_END) {
+      if (r == Z_STREAM_END)
         inStream_ = false;
-        if (z_.avail_in > 0 && z_.next_in[0] != 0x1f) done_ = true;
-        if (z_.avail_in > 0 && !done_) {
-          ::inflateReset(&z_);
-          inStream_ = true;
-        }
-      } else if (r != Z_OK && r != Z_BUF_ERROR) {
+      else if (r != Z_OK && r != Z_BUF_ERROR)
         problem = "damaged gzip data";
+    }
+    return out_.size() - z_.avail_out;
+  }
+
+  size_t Unxz(const char*& problem) {
+    xz_.next_out = out_.data();
+    xz_.avail_out = out_.size();
+    while (xz_.avail_out == out_.size() && !done_ && !problem) {
+      if (xz_.avail_in == 0 && !inputEnded_) {
+        const ssize_t n = Fill();
+        if (n < 0) return 0;
+        inputEnded_ = n == 0;
+        xz_.next_in = in_.data();
+        xz_.avail_in = static_cast<size_t>(n);
       }
+      const lzma_ret r = ::lzma_code(&xz_, inputEnded_ ? LZMA_FINISH : LZMA_RUN);
+      if (r == LZMA_STREAM_END)
+        done_ = true;
+      else if (r == LZMA_BUF_ERROR && inputEnded_)
+        problem = "truncated xz input";
+      else if (r != LZMA_OK && r != LZMA_BUF_ERROR)
+        problem = "damaged xz data";
     }
-    const size_t produced = out_.size() - z_.avail_out;
-    if (problem) {
-      if (produced == 0) return Fail(a, EILSEQ, problem);
-      pendingError_ = problem;  // after the bytes that came before it
-    }
-    *buffer = out_.data();
-    return static_cast<la_ssize_t>(produced);
+    return out_.size() - xz_.avail_out;
   }
 
   int fd_;
+  Kind kind_;
   z_stream z_{};
+  lzma_stream xz_ = LZMA_STREAM_INIT;
   bool inited_ = false;
-  bool inStream_ = true;
+  bool inStream_ = true;     // gzip: inside a member
+  bool inputEnded_ = false;  // xz: the file has been read to its end
   bool done_ = false;
+  int readError_ = 0;
   std::string pendingError_;
   std::vector<unsigned char> in_, out_;
 };
@@ -203,7 +237,7 @@ TLogArchive::~TLogArchive() { Close(); }
 void TLogArchive::Close() {
   if (archive_) ::archive_read_free(archive_);
   archive_ = nullptr;
-  gzip_.reset();
+  decoded_.reset();
   block_ = nullptr;
   blockLeft_ = 0;
   opened_ = false;
@@ -237,14 +271,15 @@ bool TLogArchive::Open() {
   // wins over this).
   ::archive_read_set_options(archive_, "zip:hdrcharset=CP932,lha:hdrcharset=CP932");
   int opened = ARCHIVE_FATAL;
-  if (EndsWithNoCase(path_, ".tar.gz") || EndsWithNoCase(path_, ".tgz")) {
+  const bool gzip = EndsWithNoCase(path_, ".tar.gz") || EndsWithNoCase(path_, ".tgz");
+  if (gzip || EndsWithNoCase(path_, ".tar.xz")) {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       Fail(std::string("Failed to open '") + path_ + "': " + std::strerror(errno));
       return false;
     }
-    gzip_ = std::make_unique<GzipInput>(fd);
-    opened = ::archive_read_open(archive_, gzip_.get(), nullptr, &GzipInput::Read, nullptr);
+    decoded_ = std::make_unique<DecodedInput>(fd, gzip ? DecodedInput::kGzip : DecodedInput::kXz);
+    opened = ::archive_read_open(archive_, decoded_.get(), nullptr, &DecodedInput::Read, nullptr);
   } else {
     opened = ::archive_read_open_filename(archive_, path_.c_str(), size_t{1} << 16);
   }

@@ -18,7 +18,7 @@
 #include "analysis/LogSource.h"
 
 struct archive;
-class GzipInput;
+class DecodedInput;
 
 // One member of an archive that holds a log.
 struct TArchiveMember {
@@ -59,7 +59,7 @@ class TLogArchive {
 
   std::string path_;
   archive* archive_ = nullptr;
-  std::unique_ptr<GzipInput> gzip_;  // the gzip layer of a .tar.gz, when reading one
+  std::unique_ptr<DecodedInput> decoded_;  // the compression layer of a .tar.gz or .tar.xz
   bool opened_ = false;
   bool atEnd_ = false;
   bool failed_ = false;

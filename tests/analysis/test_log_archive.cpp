@@ -168,9 +168,9 @@ TEST_F(ArchiveTest, DamageKeepsWhatCameBeforeIt) {
   EXPECT_EQ(ListArchiveLogs(Path("nolog.zip"), listed, why), TListResult::NoLog);
 }
 
-TEST_F(ArchiveTest, GzipDamageRightAfterAMemberKeepsThatMemberWhole) {
-  // A member of 40 KB, then one of hardly compressible lines: cut a few KB into the second, the
-  // first is still whole and the second hands out what could be decompressed.
+TEST_F(ArchiveTest, CompressedDamageRightAfterAMemberKeepsThatMemberWhole) {
+  // A member of 40 KB, then one of hardly compressible lines: cut a little into the second, the
+  // first is still whole and the second hands out what could be decoded.
   std::string first, second;
   for (int i = 0; i < 4000; ++i) first += "first " + std::to_string(i) + "\r\n";
   uint32_t x = 12345;
@@ -178,23 +178,27 @@ TEST_F(ArchiveTest, GzipDamageRightAfterAMemberKeepsThatMemberWhole) {
     x = x * 1103515245u + 12345u;
     second += std::to_string(x) + "\r\n";
   }
-  const std::string whole = Path("whole.tgz");
-  archivetest::WriteWithLibarchive(whole, "tar", "gzip", {{"1.log", first}, {"2.log", second}});
-  std::ifstream in(whole, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The first member alone tells where, about, the second one's bytes begin in the compressed
-  // stream; the cut comes 2 KB after that, well inside the first 64 KiB of the tar data.
-  archivetest::WriteWithLibarchive(Path("first.tgz"), "tar", "gzip", {{"1.log", first}});
-  const size_t firstSize = QFileInfo(QString::fromStdString(Path("first.tgz"))).size();
-  const std::string cut = Path("cut.tgz");
-  WriteFile(cut, bytes.substr(0, firstSize + 2000));
-  bool failed = false;
-  const std::vector<std::string> logs = ReadLogs(cut, &failed);
-  ASSERT_EQ(logs.size(), 2u);
-  EXPECT_EQ(logs[0], "1.log=" + first);
-  EXPECT_EQ(logs[1].substr(logs[1].size() - 8), "<broken>");
-  EXPECT_GT(logs[1].size(), 14u + 1000u);  // some lines of the second came through
-  EXPECT_TRUE(failed);
+  for (const auto& [suffix, filter] : {std::pair{".tgz", "gzip"}, std::pair{".tar.xz", "xz"}}) {
+    SCOPED_TRACE(suffix);
+    const std::string whole = Path(std::string("whole") + suffix);
+    archivetest::WriteWithLibarchive(whole, "tar", filter, {{"1.log", first}, {"2.log", second}});
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The first member alone tells where, about, the second one's bytes begin in the compressed
+    // stream; the cut comes 3 KB after that, well inside the first 64 KiB of the tar data.
+    const std::string alone = Path(std::string("first") + suffix);
+    archivetest::WriteWithLibarchive(alone, "tar", filter, {{"1.log", first}});
+    const size_t firstSize = QFileInfo(QString::fromStdString(alone)).size();
+    const std::string cut = Path(std::string("cut") + suffix);
+    WriteFile(cut, bytes.substr(0, firstSize + 3000));
+    bool failed = false;
+    const std::vector<std::string> logs = ReadLogs(cut, &failed);
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0], "1.log=" + first);
+    EXPECT_EQ(logs[1].substr(logs[1].size() - 8), "<broken>");
+    EXPECT_GT(logs[1].size(), 14u + 1000u);  // some lines of the second came through
+    EXPECT_TRUE(failed);
+  }
 }
 
 TEST_F(ArchiveTest, MembersOfOneArchiveShareOneForwardPass) {
