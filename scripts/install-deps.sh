@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the program need, when missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic)
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic libarchive-dev zlib1g-dev liblzma-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

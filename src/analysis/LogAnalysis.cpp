@@ -228,16 +228,19 @@ TLogAnalysis::~TLogAnalysis() {
   if (running_) StopAndJoin(*running_);
 }
 
-bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start) {
-  std::error_code error;
-  const auto status = std::filesystem::status(std::filesystem::path(fileName), error);
-  if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
+bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start, std::unique_ptr<TLogSource> source) {
+  if (!source) {
+    std::error_code error;
+    const auto status = std::filesystem::status(std::filesystem::path(fileName), error);
+    if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
+  }
   if (running_) return false;  // one scan at a time
 
   auto channel = std::make_shared<Channel>();
   channel->receiver = receiver_.get();
   auto run = std::make_unique<Run>(channel);
   run->worker.FileName = fileName;
+  run->worker.Source = std::move(source);
   run->worker.ForumData = start;
   run->worker.Encoding = Encoding;
   run->worker.NotifyWindow = &run->sink;

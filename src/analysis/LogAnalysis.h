@@ -53,7 +53,9 @@ class TLogAnalysis {
 
   // Starts scanning fileName from the start context. Returns false, and nothing follows, when no
   // file of that name exists or a scan is still running; otherwise OnEnd is sure to follow.
-  bool Analyze(const std::string& fileName, const TForumData& start);
+  // With a source, the bytes come from it and fileName only names the log (for OnEnd): nothing
+  // is looked up on disk.
+  bool Analyze(const std::string& fileName, const TForumData& start, std::unique_ptr<TLogSource> source = nullptr);
 
   // Handles one notification on the owning thread: 1034 goes to OnText, 1035 to OnFound, 1036
   // forgets the running worker and then calls OnEnd (which may start the next file).

@@ -44,6 +44,10 @@ QString WidgetDialogs::SaveFile(const QString& caption, const QString& folder, c
   return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
 }
 
+QString WidgetDialogs::OpenFolder(const QString& caption, const QString& folder) {
+  return QFileDialog::getExistingDirectory(parent_, caption, folder);
+}
+
 int WidgetDialogs::Modal(QDialog& dialog) { return dialog.exec(); }
 
 void ScriptedDialogs::Message(const QString& caption, const QString& text, Icon icon) {
@@ -92,6 +96,17 @@ QString ScriptedDialogs::SaveFile(const QString& caption, const QString&, const 
   }
   QString answer = saveFiles.front();
   saveFiles.pop_front();
+  return answer;
+}
+
+QString ScriptedDialogs::OpenFolder(const QString& caption, const QString& folder) {
+  shown.push_back({Kind::OpenFolder, caption, {}, Icon::None, folder});
+  if (openFolders.empty()) {
+    ++unanswered;
+    return {};
+  }
+  QString answer = openFolders.front();
+  openFolders.pop_front();
   return answer;
 }
 

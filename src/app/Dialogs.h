@@ -28,6 +28,8 @@ class Dialogs {
                                 bool multiple) = 0;
   // A file to save to (empty when cancelled).
   virtual QString SaveFile(const QString& caption, const QString& folder, const QString& filter) = 0;
+  // An existing folder (empty when cancelled).
+  virtual QString OpenFolder(const QString& caption, const QString& folder) = 0;
   // Shows a modal form and returns its result (QDialog::Accepted / Rejected or the form's own).
   virtual int Modal(QDialog& dialog) = 0;
 };
@@ -42,6 +44,7 @@ class WidgetDialogs : public Dialogs {
   QStringList OpenFiles(const QString& caption, const QString& folder, const QString& filter,
                         bool multiple) override;
   QString SaveFile(const QString& caption, const QString& folder, const QString& filter) override;
+  QString OpenFolder(const QString& caption, const QString& folder) override;
   int Modal(QDialog& dialog) override;
 
  private:
@@ -52,7 +55,7 @@ class WidgetDialogs : public Dialogs {
 // queued answer is answered No / cancelled and counted in `unanswered`.
 class ScriptedDialogs : public Dialogs {
  public:
-  enum class Kind { Message, Confirm, Input, OpenFiles, SaveFile, Modal };
+  enum class Kind { Message, Confirm, Input, OpenFiles, SaveFile, Modal, OpenFolder };
   struct Shown {
     Kind kind;
     QString caption;
@@ -68,12 +71,14 @@ class ScriptedDialogs : public Dialogs {
   QStringList OpenFiles(const QString& caption, const QString& folder, const QString& filter,
                         bool multiple) override;
   QString SaveFile(const QString& caption, const QString& folder, const QString& filter) override;
+  QString OpenFolder(const QString& caption, const QString& folder) override;
   int Modal(QDialog& dialog) override;
 
   std::deque<bool> confirms;
   std::deque<QString> inputs;
   std::deque<QStringList> openFiles;
   std::deque<QString> saveFiles;
+  std::deque<QString> openFolders;
   // Each runs against the shown form (to look at it or fill it in) and returns its result.
   std::deque<std::function<int(QDialog&)>> modals;
 

@@ -87,6 +87,7 @@ class TMainForm : public QMainWindow {
   QMenu *FileMenu = nullptr, *ViewMenu = nullptr, *FolderMenu = nullptr, *DataMenu = nullptr,
         *OtherMenu = nullptr;
   QAction *Import1 = nullptr, *Convert1 = nullptr, *Export1 = nullptr, *Exit1 = nullptr;
+  QAction* ImportFolder1 = nullptr;  // "ﾌｫﾙﾀﾞからのｲﾝﾎﾟｰﾄ(&D)": the logs and archives of a folder
   QAction *ScaleTreeView = nullptr, *ScaleListView = nullptr, *ScaleDataView = nullptr, *ShowDataView = nullptr;
   QAction *Create2 = nullptr, *Delete3 = nullptr, *Rename2 = nullptr;
   QAction *New1 = nullptr, *Search2 = nullptr, *AddGroup2 = nullptr, *DeleteGroup2 = nullptr, *Collect2 = nullptr;
@@ -163,6 +164,10 @@ class TMainForm : public QMainWindow {
 
   // --- import commands (MainFormImport.cpp) ---
   void Import1Click();
+  void ImportFolder1Click();
+  // The import dialog, then the queue, for chosen files, archives or a folder; `several` enables
+  // filing them as one.
+  void ImportLogs(const QStringList& paths, bool several);
   void AnalysisEnded(TTreeMgr* sender, const std::string& fileName);
   void StopImport1Click();
   void Convert1Click();

@@ -180,19 +180,34 @@ void TMainForm::Import1Click() {
   if (Importing()) return;  // one import at a time; the command is disabled meanwhile
   const QStringList files = dialogs_->OpenFiles(
       QString(), StartFolder(),
-      QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"), true);
+      QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;"
+                     "アーカイブ (*.zip *.lzh *.lha *.tar *.tar.gz *.tgz *.tar.bz2 *.tar.xz *.7z);;"
+                     "すべてのファイル (*.*)"),
+      true);
   if (files.isEmpty()) return;
+  ImportLogs(files, files.size() > 1);
+}
+
+void TMainForm::ImportFolder1Click() {
+  if (Importing()) return;
+  const QString folder = dialogs_->OpenFolder(QStringLiteral("ﾌｫﾙﾀﾞからのｲﾝﾎﾟｰﾄ"), StartFolder());
+  if (folder.isEmpty()) return;
+  // A folder stands for all the logs in it: they may be filed as one.
+  ImportLogs({folder}, true);
+}
+
+void TMainForm::ImportLogs(const QStringList& paths, bool several) {
   TImportDialog dialog(DefaultForumData, *dialogs_, this);
-  dialog.IntegrateAllFiles->setEnabled(files.size() > 1);
+  dialog.IntegrateAllFiles->setEnabled(several);
   ImportQueue_->IntegrateName.clear();
   if (dialogs_->Modal(dialog) != QDialog::Accepted) return;
-  std::vector<std::string> paths;
-  for (const QString& file : files) paths.push_back(file.toStdString());
+  std::vector<std::string> files;
+  for (const QString& path : paths) files.push_back(path.toStdString());
   const bool integrate = dialog.IntegrateAllFiles->isEnabled() && dialog.IntegrateAllFiles->isChecked();
   // Running before the first file starts: an import of files that are all missing ends at once.
   SetImportRunning(true);
   ImportQueue_->Encoding = dialog.ChosenEncoding();
-  if (!ImportQueue_->Import(paths, DefaultForumData, integrate)) SetImportRunning(false);
+  if (!ImportQueue_->Import(files, DefaultForumData, integrate)) SetImportRunning(false);
 }
 
 void TMainForm::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) {
@@ -206,6 +221,7 @@ void TMainForm::StopImport1Click() {
 void TMainForm::SetImportRunning(bool running) {
   if (!running && Importing()) return;  // the queue's end decides
   Import1->setEnabled(!running);
+  ImportFolder1->setEnabled(!running);
   Convert1->setEnabled(!running);
   StopImport1->setEnabled(running);
   ImportFiles->setVisible(running);

@@ -25,6 +25,7 @@ void TMainForm::BuildMenus() {
   QMenuBar* bar = menuBar();
   FileMenu = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
   Import1 = Item(FileMenu, QStringLiteral("ﾛｸﾞからのｲﾝﾎﾟｰﾄ(&I)"));
+  ImportFolder1 = Item(FileMenu, QStringLiteral("ﾌｫﾙﾀﾞからのｲﾝﾎﾟｰﾄ(&D)"));
   Convert1 = Item(FileMenu, QStringLiteral("他ｿﾌﾄからのｲﾝﾎﾟｰﾄ(&C)"));
   Export1 = Item(FileMenu, QStringLiteral("ﾃｷｽﾄﾌｧｲﾙへのｴｸｽﾎﾟｰﾄ(&E)"));
   Export1->setEnabled(false);
@@ -110,6 +111,7 @@ void TMainForm::BuildMenus() {
     connect(action, &QAction::triggered, this, [this, handler] { Run([&] { (this->*handler)(); }); });
   };
   command(Import1, &TMainForm::Import1Click);
+  command(ImportFolder1, &TMainForm::ImportFolder1Click);
   command(Convert1, &TMainForm::Convert1Click);
   command(Exit1, &TMainForm::Exit1Click);
   command(Create1, &TMainForm::Create1Click);

@@ -17,7 +17,10 @@ void PrintUsage(std::FILE* out) {
       "       quillet ids import [--data-dir DIR] [--group G] FILE\n"
       "       quillet --help | --version\n"
       "ENC is how the logs are encoded: auto (the default: told from each file), sjis, euc-jp, jis\n"
-      "or utf-8.\n",
+      "or utf-8.\n"
+      "A scanned FILE may also be a folder (every *.log and *.txt file and every archive below it,\n"
+      "in byte order of their paths) or an archive (.zip .lzh .lha .tar .tar.gz .tgz .tar.bz2\n"
+      ".tar.xz .7z: its *.log and *.txt members in stored order); each log is named FILE/PATH.\n",
       out);
 }
 

@@ -7,9 +7,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/LogAnalize.h"
+#include "analysis/LogArchive.h"
+#include "analysis/LogPaths.h"
 #include "cli/Cli.h"
 #include "common/Cp932.h"
 
@@ -179,18 +182,57 @@ int ScanFindsCommand(const std::vector<std::string>& args) {
 
   int status = 0;
   Output out(raw);
-  for (const std::string& path : files) {
+  // Scans one log from the start context; its end line names it by `path`.
+  auto scan = [&](const std::string& path, std::unique_ptr<TLogSource> source) {
     PrintingSink sink(out, path);
     TLogAnalizingThread worker;
     worker.FileName = path;
+    worker.Source = std::move(source);
     worker.ForumData = start;
     worker.Encoding = parsed.encoding;
     worker.NotifyWindow = &sink;
     worker.Execute();
-    if (worker.ReadFailed) {
-      out.Flush();  // the finds so far come before the message
-      std::fprintf(stderr, "quillet scan: cannot read %s: %s\n", path.c_str(), worker.ErrorText.c_str());
-      status = 1;
+    return std::make_pair(!worker.ReadFailed, worker.ErrorText);
+  };
+  auto complain = [&](const char* format, const std::string& path, const std::string& why = {}) {
+    out.Flush();  // the finds so far come before the message
+    std::fprintf(stderr, format, path.c_str(), why.c_str());
+    status = 1;
+  };
+  for (const std::string& given : files) {
+    std::vector<TLogItem> items;
+    std::string why;
+    switch (ExpandLogPath(given, items, why)) {
+      case TExpandResult::NoLog:
+        complain("quillet scan: no log in %s%s\n", given);
+        continue;
+      case TExpandResult::Unreadable:
+        complain("quillet scan: cannot read %s: %s\n", given, why);
+        continue;
+      case TExpandResult::Ok:
+        break;
+    }
+    for (const TLogItem& item : items) {
+      if (!item.Archive) {
+        const auto [read, error] = scan(item.Path, nullptr);
+        if (!read) complain("quillet scan: cannot read %s: %s\n", item.Path, error);
+        continue;
+      }
+      // Members are streamed one after another from one pass over the archive.
+      const auto archive = std::make_shared<TLogArchive>(item.Path);
+      TArchiveMember member;
+      bool any = false;
+      while (archive->NextLog(member)) {
+        any = true;
+        const std::string path = item.Path + "/" + (raw ? member.Name : ToUtf8(member.Name));
+        const auto [read, error] = scan(path, OpenArchiveMember(archive, member));
+        // A break in the archive is told once, below, naming the archive.
+        if (!read && !archive->Failed()) complain("quillet scan: cannot read %s: %s\n", path, error);
+      }
+      if (archive->Failed())
+        complain("quillet scan: cannot read %s: %s\n", item.Path, archive->ErrorText());
+      else if (!any)
+        complain("quillet scan: no log in %s%s\n", item.Path);
     }
   }
   out.Flush();

@@ -234,7 +234,7 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
   if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
 
   TTreeNodes nodes;
-  std::vector<std::string> unreadable;
+  std::vector<std::string> unreadable, reasons;
   {
     TTreeMgr treeMgr(&nodes);
     TTreeNode* root = treeMgr.FindOrAddChild(nullptr, "NIFTY SERVE");
@@ -242,7 +242,10 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
     TImportQueue queue(&treeMgr);
     queue.Encoding = parsed.encoding;
     QEventLoop loop;
-    queue.OnUnreadable = [&unreadable](const std::vector<std::string>& paths) { unreadable = paths; };
+    queue.OnUnreadable = [&](const std::vector<std::string>& paths) {
+      unreadable = paths;
+      reasons = queue.UnreadableReasons();
+    };
     queue.OnFinished = [&loop] { loop.quit(); };
     if (queue.Import(files, start, integrate) && queue.Running()) loop.exec();
 
@@ -256,7 +259,15 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
     out.Flush();
     // The manager deletes the tree with itself.
   }
-  for (const std::string& path : unreadable) std::fprintf(stderr, "quillet scan: cannot read %s\n", path.c_str());
+  for (size_t i = 0; i < unreadable.size(); ++i) {
+    const std::string& why = i < reasons.size() ? reasons[i] : std::string();
+    if (why == TImportQueue::kNoLog)
+      std::fprintf(stderr, "quillet scan: no log in %s\n", unreadable[i].c_str());
+    else if (!why.empty())
+      std::fprintf(stderr, "quillet scan: cannot read %s: %s\n", unreadable[i].c_str(), why.c_str());
+    else
+      std::fprintf(stderr, "quillet scan: cannot read %s\n", unreadable[i].c_str());
+  }
   if (std::ferror(stdout)) {
     std::fprintf(stderr, "quillet scan: error writing the output\n");
     return 1;

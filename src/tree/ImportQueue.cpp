@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "analysis/LogPaths.h"
 #include "common/Cp932.h"
 #include "common/UserInterface.h"
 #include "tree/MakeTree.h"
@@ -39,14 +40,58 @@ TTreeNode* TImportQueue::FileNodeNamed(const std::string& text) {
   return nullptr;
 }
 
+void TImportQueue::NoteUnreadable(const std::string& path, const std::string& why) {
+  unreadable_.push_back(path);
+  reasons_.push_back(why);
+}
+
+void TImportQueue::Expand(const std::string& path, std::vector<std::string>& logs) {
+  std::vector<TLogItem> items;
+  std::string why;
+  switch (ExpandLogPath(path, items, why)) {
+    case TExpandResult::NoLog:
+      NoteUnreadable(path, kNoLog);
+      return;
+    case TExpandResult::Unreadable:
+      NoteUnreadable(path, why);
+      return;
+    case TExpandResult::Ok:
+      break;
+  }
+  for (const TLogItem& item : items) {
+    if (!item.Archive) {
+      logs.push_back(item.Path);
+      continue;
+    }
+    // Listed once here so that progress can count the members; scanned in a second pass that
+    // reads the archive through once more, member after member.
+    std::vector<TArchiveMember> list;
+    const TListResult listed = ListArchiveLogs(item.Path, list, why);
+    if (!list.empty()) {
+      const auto archive = std::make_shared<TLogArchive>(item.Path);
+      for (TArchiveMember& member : list) {
+        std::string name = item.Path + "/" + quillet::ToUtf8(member.Name);
+        logs.push_back(name);
+        members_.push_back(TMemberLog{std::move(name), archive, std::move(member)});
+      }
+    }
+    if (listed == TListResult::NoLog) NoteUnreadable(item.Path, kNoLog);
+    if (listed == TListResult::Unreadable) NoteUnreadable(item.Path, why);
+  }
+}
+
 bool TImportQueue::Import(const std::vector<std::string>& files, const TForumData& start, bool integrate) {
   // One import at a time: a second one would share the queue and the one controller.
   if (running_ || files.empty() || treeMgr_->Analysis->Running()) return false;
   unreadable_.clear();
-  // The last file chosen goes first; with integration its node takes every file.
-  const std::string first = files.back();
-  IntegrateName = integrate ? NodeTextOf(first) : std::string();
-  FileQueue.assign(files.begin(), files.end() - 1);
+  reasons_.clear();
+  members_.clear();
+  nextMember_ = 0;
+  // The last path chosen goes first, then the others in order; folders and archives stand for
+  // their logs in their place.
+  std::vector<std::string> logs;
+  Expand(files.back(), logs);
+  for (size_t i = 0; i + 1 < files.size(); ++i) Expand(files[i], logs);
   // The later files start without a name, so only a context that needs none is carried over.
   laterStart_ = TForumData{};
   if (start.Category == fcNone || start.Category == fcCBSimulator || start.Category == fcReceivedMail ||
@@ -55,7 +100,17 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
   encoding_ = Encoding;
   running_ = true;
   started_ = 0;
-  total_ = static_cast<int>(files.size());
+  total_ = static_cast<int>(logs.size());
+  if (logs.empty()) {  // only folders and archives without a log
+    IntegrateName.clear();
+    FileQueue.clear();
+    Finish();
+    return true;
+  }
+  // With integration the node of the first log scanned takes every log.
+  const std::string first = logs.front();
+  IntegrateName = integrate ? NodeTextOf(first) : std::string();
+  FileQueue.assign(logs.begin() + 1, logs.end());
   if (!Start(first, start)) StartNext();
   return true;
 }
@@ -65,12 +120,17 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
   TTreeNode* node = treeMgr_->FindOrAddChild(Root(), text);
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
+  std::unique_ptr<TLogSource> source;
+  if (nextMember_ < members_.size() && members_[nextMember_].Path == path) {
+    TMemberLog& member = members_[nextMember_++];
+    source = OpenArchiveMember(std::move(member.Archive), member.Member);
+  }
   treeMgr_->Analysis->Encoding = encoding_;
-  const bool started = treeMgr_->AnalyzeFile(node, path, start);
+  const bool started = treeMgr_->AnalyzeFile(node, path, start, std::move(source));
   SetStatus(NodeTextOf(path) + SJ("を検索中"));
   if (started) return true;
   // A file that is not there never reports an end: note it and go on with the next one.
-  unreadable_.push_back(path);
+  NoteUnreadable(path, std::string());
   if (IntegrateName.empty()) node->SetImages(imgFileDone, imgFileDoneSelected);
   return false;
 }
@@ -80,7 +140,7 @@ void TImportQueue::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) 
   // the caller once the queue has ended, so that it is reported once.
   const std::exception_ptr failure = sender ? sender->Analysis->LastFailure() : nullptr;
   try {
-    if (running_ && sender && sender->Analysis->LastReadFailed()) unreadable_.push_back(fileName);
+    if (running_ && sender && sender->Analysis->LastReadFailed()) NoteUnreadable(fileName, std::string());
     if (failure) FileQueue.clear();
     if (IntegrateName.empty()) {
       if (TTreeNode* node = FileNodeNamed(NodeTextOf(fileName))) node->SetImages(imgFileDone, imgFileDoneSelected);
@@ -95,6 +155,8 @@ void TImportQueue::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) 
 
 void TImportQueue::Abandon() noexcept {
   FileQueue.clear();
+  members_.clear();  // closes the archives
+  nextMember_ = 0;
   if (!running_) return;
   // A scan this import may have started stops; its end then finds the queue ended.
   treeMgr_->Analysis->Stop();
@@ -128,6 +190,8 @@ void TImportQueue::Finish() {
     if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
   }
   running_ = false;
+  members_.clear();  // closes the archives
+  nextMember_ = 0;
   SetStatus(std::string());
   // The hooks come last and get copies: they may start the next import.
   const std::vector<std::string> unreadable = unreadable_;
@@ -149,6 +213,7 @@ void TImportQueue::Finish() {
 void TImportQueue::Stop() {
   if (!running_) return;
   FileQueue.clear();
+  nextMember_ = members_.size();
   treeMgr_->Analysis->Stop();
 }
 

@@ -5,6 +5,10 @@
 // of that first-scanned file); a file node shows images 14/15 while it is scanned and 8/9 when
 // done. The main window drives it and shows its status text.
 //
+// A chosen path may also be a folder or an archive: it stands, in its place in that order, for the
+// logs in it (folder walk order, then stored order for the members of an archive). A member is
+// named by the archive's path, "/" and its path inside the archive (in UTF-8 here).
+//
 // Paths are file-system paths (bytes as the system names the file); node texts are the program's
 // Shift-JIS texts, so a path is stored in the tree in its Shift-JIS form where it has one.
 #include <cstdint>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "analysis/LogAnalize.h"
+#include "analysis/LogArchive.h"
 
 class TTreeMgr;
 class TTreeNode;
@@ -29,7 +34,7 @@ class TImportQueue {
   TImportQueue(const TImportQueue&) = delete;
   TImportQueue& operator=(const TImportQueue&) = delete;
 
-  // Files still to be started, in order.
+  // Logs still to be started, in order (files and members of archives).
   std::vector<std::string> FileQueue;
   // The node text that every file of an integrated import fills; empty when not integrating.
   std::string IntegrateName;
@@ -64,6 +69,10 @@ class TImportQueue {
   const std::string& StatusText() const { return status_; }
   // The files of the running or the last import that could not be read.
   const std::vector<std::string>& UnreadableFiles() const { return unreadable_; }
+  // Beside each of those: why, when known ("" when not); kNoLog for a folder or archive without
+  // a log.
+  const std::vector<std::string>& UnreadableReasons() const { return reasons_; }
+  static constexpr const char* kNoLog = "no log in it";
 
   // The tree text of a path: its Shift-JIS form, or the bytes as they are when it has none.
   static std::string NodeTextOf(const std::string& path);
@@ -73,6 +82,10 @@ class TImportQueue {
   TTreeNode* FileNodeNamed(const std::string& text);  // an existing child of the top node
   void StartNext();
   bool Start(const std::string& path, const TForumData& start);
+  // Appends the logs a chosen path stands for; notes the folders and archives that hold none or
+  // break off.
+  void Expand(const std::string& path, std::vector<std::string>& logs);
+  void NoteUnreadable(const std::string& path, const std::string& why);
   void Finish();
   void Abandon() noexcept;  // ends the import after a failure, without its end-of-import report
   void SetStatus(const std::string& text);
@@ -86,4 +99,14 @@ class TImportQueue {
   int total_ = 0;
   std::string status_;
   std::vector<std::string> unreadable_;
+  std::vector<std::string> reasons_;
+  // The members among the queued logs, in queue order: the next one to start is at the front.
+  // The members of one archive share one reading position, which only moves forward.
+  struct TMemberLog {
+    std::string Path;
+    std::shared_ptr<TLogArchive> Archive;
+    TArchiveMember Member;
+  };
+  std::vector<TMemberLog> members_;
+  size_t nextMember_ = 0;
 };

@@ -58,7 +58,8 @@ TTreeMgr::~TTreeMgr() {
   }
 }
 
-bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start) {
+bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start,
+                           std::unique_ptr<TLogSource> source) {
   // A running scan keeps its node: switching it would file the rest of that log elsewhere.
   if (Analysis->Running()) return false;
   FileNode = fileNode;
@@ -69,7 +70,7 @@ bool TTreeMgr::AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, con
   Analysis->OnEnd = [this](TLogAnalysis* sender, const std::string& name) { HandleEnd(sender, name); };
   lastEventsMs_ = quillet::MonotonicMs();
   findsSinceClock_ = 0;
-  return Analysis->Analyze(fileName, start);
+  return Analysis->Analyze(fileName, start, std::move(source));
 }
 
 void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData& context) {

@@ -60,7 +60,10 @@ class TTreeMgr {
 
   // Starts scanning fileName into fileNode. False, and no OnFileEnd follows, when the file does
   // not exist or another scan is still running.
-  bool AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start);
+  // With a source, the log's bytes come from it (a member of an archive) and fileName only names
+  // the log.
+  bool AnalyzeFile(TTreeNode* fileNode, const std::string& fileName, const TForumData& start,
+                   std::unique_ptr<TLogSource> source = nullptr);
   // Files one find (the controller's OnFound).
   void HandleFound(TLogAnalysis* sender, const TIDData& find, const TForumData& context);
   // The controller's OnEnd: hands the end on to OnFileEnd.

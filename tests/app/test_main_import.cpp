@@ -126,7 +126,9 @@ TEST_F(ImportTest, ThreeFilesEachIntoItsOwnNode) {
   EXPECT_EQ(dialogs_.shown[0].kind, Kind::OpenFiles);
   EXPECT_EQ(dialogs_.shown[0].text, QStringLiteral("multiple"));
   EXPECT_EQ(dialogs_.shown[0].detail,
-            QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"));
+            QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;"
+                           "アーカイブ (*.zip *.lzh *.lha *.tar *.tar.gz *.tgz *.tar.bz2 *.tar.xz *.7z);;"
+                           "すべてのファイル (*.*)"));
   EXPECT_EQ(dialogs_.shown[1].caption, QStringLiteral("ログからのインポート"));
   EXPECT_TRUE(integrateEnabled_);
   // The last file chosen goes first; the import commands wait meanwhile.

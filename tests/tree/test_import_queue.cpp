@@ -1,6 +1,7 @@
 // The log import queue over the real scanner thread and controller: order of files, integration,
 // start contexts of later files, unreadable files, stopping, and folders deleted mid-scan.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <memory>
@@ -179,15 +180,17 @@ TEST(ImportQueue, UnreadableFilesDoNotStallTheImport) {
   Logs logs;
   const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001"}));
   const std::string missing = logs.Path("missing.log");
-  const std::string folder = logs.Path("");
+  // A folder stands for the logs in it; one without any is named, before the scans begin.
+  const std::string folder = logs.Path("empty");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   const std::string b = logs.Write("b.log", CBLog('B', {"BBB00001"}));
   TImportQueue q(&t.mgr);
   Recorder r;
   r.Attach(q);
   ASSERT_TRUE(q.Import({a, missing, folder, b}, TForumData{}, false));
   ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
-  EXPECT_EQ(r.statuses, (std::vector<std::string>{Busy(b), Busy(a), Busy(missing), Busy(folder), ""}));
-  EXPECT_EQ(r.unreadable, (std::vector<std::string>{missing, folder}));
+  EXPECT_EQ(r.statuses, (std::vector<std::string>{Busy(b), Busy(a), Busy(missing), ""}));
+  EXPECT_EQ(r.unreadable, (std::vector<std::string>{folder, missing}));
   EXPECT_EQ(Images(Child(t.root, missing)), "8/9");
   EXPECT_EQ(Images(Child(t.root, b)), "8/9");
   EXPECT_FALSE(Entries(Child(Child(Child(t.root, b), U("ＣＢシミュレータ")), "Band B")).empty());
