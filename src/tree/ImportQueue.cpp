@@ -62,7 +62,9 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
   TTreeNode* node = treeMgr_->FindOrAddChild(Root(), text);
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
+  TLogOrigin origin = StampLogOrigin(path, start);
   const bool started = treeMgr_->AnalyzeFile(node, path, start);
+  if (started) node->AddLog(std::move(origin));  // so that the log can be read again later
   SetStatus(NodeTextOf(path) + SJ("を検索中"));
   if (started) return true;
   // A file that is not there never reports an end: note it and go on with the next one.
