@@ -1,6 +1,7 @@
 #include "app/LogSearchForm.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -251,6 +252,9 @@ TLogSearchForm::~TLogSearchForm() {
 }
 
 void TLogSearchForm::Start() {
+  // Sightings are taken as soon as they are ready, not only at the next tick; the reader is
+  // stopped and joined before this window goes, and Qt drops calls still queued for it then.
+  search_->OnReady = [this] { QMetaObject::invokeMethod(this, [this] { Poll(); }, Qt::QueuedConnection); };
   search_->Start();
   timer_->start();
 }
@@ -270,8 +274,10 @@ void TLogSearchForm::Poll() {
     const bool first = model_->rowCount() == 0 && !found.empty();
     model_->Append(found);
     if (first) List->selectRow(0);
-    if (search_->Finished()) done_ = true;
+    const bool finished = search_->Finished();
+    if (finished) done_ = true;
     UpdateStatus();
+    if (finished) emit Finished();
   }
   if (context_ && context_->done) {
     std::unique_ptr<ContextJob> job = std::move(context_);
@@ -369,7 +375,9 @@ void TLogSearchForm::UpdateStatus() {
 
   StopButton->setEnabled(!done_);
   ProgressBar->setVisible(!done_);
-  if (!done_ && !search_->Files().empty()) {
+  // The bar moves a few times a second: repainting it at every poll would cost the reading time.
+  if (!done_ && !search_->Files().empty() && (!progressClock_.isValid() || progressClock_.elapsed() >= 100)) {
+    progressClock_.start();
     size_t file = 0;
     uint64_t read = 0, size = 0;
     search_->Progress(file, read, size);

@@ -4,6 +4,7 @@
 // row shows the lines around it; Ctrl+C copies the selected rows as tab-separated text. Several
 // such windows may be open; closing one stops its reading.
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -82,6 +83,10 @@ class TLogSearchForm final : public QWidget {
 
   struct ContextJob;
 
+ signals:
+  // The reading is over and every sighting is listed.
+  void Finished();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -101,4 +106,5 @@ class TLogSearchForm final : public QWidget {
   std::vector<std::string> lost_;  // logs whose line of a sighting has changed since
   bool done_ = false;
   bool settingsWritten_ = false;
+  QElapsedTimer progressClock_;  // since the progress bar last moved
 };

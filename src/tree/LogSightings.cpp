@@ -103,9 +103,12 @@ struct TSightingSearch::Sink final : TAnalysisSink {
   void HandOver() {
     lastHandOff = quillet::MonotonicMs();
     if (batch.empty()) return;
-    std::lock_guard lock(search.mutex_);
-    for (TSighting& s : batch) search.pending_.push_back(std::move(s));
+    {
+      std::lock_guard lock(search.mutex_);
+      for (TSighting& s : batch) search.pending_.push_back(std::move(s));
+    }
     batch.clear();
+    if (search.OnReady) search.OnReady();
   }
 };
 
@@ -175,6 +178,7 @@ void TSightingSearch::Body() {
     notes_[i] = note;
   }
   done_ = true;
+  if (OnReady) OnReady();
 }
 
 void TSightingSearch::Take(std::vector<TSighting>& out, size_t max) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -50,6 +51,10 @@ class TSightingSearch {
   ~TSightingSearch();
   TSightingSearch(const TSightingSearch&) = delete;
   TSightingSearch& operator=(const TSightingSearch&) = delete;
+
+  // Called on the reading thread when sightings are ready to be taken (at most every few
+  // milliseconds) and when the reading is over; set before Start. The owner then calls Take.
+  std::function<void()> OnReady;
 
   void Start();
   // Asks the reading to stop at the next line; Finished() follows soon.
