@@ -139,6 +139,7 @@ struct TLogSearchForm::ContextJob {
   std::string expected;  // what the sighting's line held when it was found
   std::atomic<bool> stop{false};
   std::atomic<bool> done{false};
+  bool opened = false;
   bool ok = false;
   std::string error;
   std::vector<std::string> lines;
@@ -150,6 +151,7 @@ struct TLogSearchForm::ContextJob {
   }
   void Run() {
     std::unique_ptr<TLogSource> source = OpenLogForReread(origin, error);
+    opened = source != nullptr;
     if (source) ok = ReadLogLines(*source, first, line + kContextLines, lines, error, &stop);
     done = true;
   }
@@ -310,8 +312,9 @@ void TLogSearchForm::ShowContext(ContextJob& job) {
   const uint64_t at = job.line - job.first;  // index of the sighting's line among those read
   if (!job.ok || at >= job.lines.size() || job.lines[at] != job.expected) {
     // The log no longer holds that line there: the sighting is not shown any more.
+    std::vector<std::string>& lost = job.opened ? lost_ : gone_;
     const std::string& path = job.origin.Path;
-    if (std::find(lost_.begin(), lost_.end(), path) == lost_.end()) lost_.push_back(path);
+    if (std::find(lost.begin(), lost.end(), path) == lost.end()) lost.push_back(path);
     model_->Remove(row);
     UpdateStatus();
     return;
@@ -354,7 +357,8 @@ void TLogSearchForm::UpdateStatus() {
     const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(files[i].Origin.Path))).fileName();
     switch (notes[i]) {
       case TSightingNote::Vanished:
-        text += QStringLiteral("　") + name + QStringLiteral("が見つかりません");
+        if (std::find(gone_.begin(), gone_.end(), files[i].Origin.Path) == gone_.end())
+          text += QStringLiteral("　") + name + QStringLiteral("が見つかりません");
         break;
       case TSightingNote::Changed:
         if (std::find(lost_.begin(), lost_.end(), files[i].Origin.Path) == lost_.end())
@@ -367,9 +371,11 @@ void TLogSearchForm::UpdateStatus() {
         break;
     }
   }
-  for (const std::string& path : lost_)
-    text += QStringLiteral("　") + QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName() +
-            QStringLiteral("はインポート後に変更されています");
+  auto fileName = [](const std::string& path) {
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+  };
+  for (const std::string& path : lost_) text += QStringLiteral("　") + fileName(path) + QStringLiteral("はインポート後に変更されています");
+  for (const std::string& path : gone_) text += QStringLiteral("　") + fileName(path) + QStringLiteral("が見つかりません");
   StatusLabel->setText(text);
   StatusLabel->setToolTip(text);
 

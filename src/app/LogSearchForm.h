@@ -104,6 +104,7 @@ class TLogSearchForm final : public QWidget {
   QTimer* timer_ = nullptr;
   std::unique_ptr<ContextJob> context_;
   std::vector<std::string> lost_;  // logs whose line of a sighting has changed since
+  std::vector<std::string> gone_;  // logs gone since the reading
   bool done_ = false;
   bool settingsWritten_ = false;
   QElapsedTimer progressClock_;  // since the progress bar last moved

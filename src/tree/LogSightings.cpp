@@ -1,5 +1,7 @@
 #include "tree/LogSightings.h"
 
+#include <algorithm>
+
 #include "analysis/jstrm.h"
 #include "common/Clock.h"
 #include "common/Cp932.h"
@@ -22,8 +24,12 @@ bool IsFilingFolder(const std::string& first, const std::string& second, bool ha
   return false;
 }
 
+// Every log of the subtree, each once: a log imported into two nodes is still read once.
 void AllLogs(const TTreeNode* node, std::vector<TSightingFile>& out) {
-  for (const TLogOrigin& log : node->Logs()) out.push_back(TSightingFile{log, true, {}, {}});
+  for (const TLogOrigin& log : node->Logs()) {
+    const bool known = std::any_of(out.begin(), out.end(), [&](const TSightingFile& f) { return f.Origin.Path == log.Path; });
+    if (!known) out.push_back(TSightingFile{log, true, {}, {}});
+  }
   for (int i = 0; i < node->Count(); ++i) AllLogs(node->Item(i), out);
 }
 

@@ -192,6 +192,12 @@ TEST_F(LogSearchTest, ALineChangedSinceTheReadIsNotShownAndTheLogIsNamed) {
   EXPECT_EQ(Rows(*again), (Texts{"32 フォーラム(FTEST) taro", "33 フォーラム(FTEST) JIRO"}));
   EXPECT_TRUE(again->StatusLabel->text().contains(QStringLiteral("changed.logはインポート後に変更されています")));
   ASSERT_TRUE(QFile::remove(path));
+  // Gone while its rows are listed: the context of a row cannot be read and the row goes; the
+  // row that becomes current then goes the same way, as none of its lines can be shown.
+  again->List->selectRow(1);
+  ASSERT_TRUE(WaitDone(*again));
+  EXPECT_EQ(again->Model().rowCount(), 0);
+  EXPECT_TRUE(again->StatusLabel->text().contains(QStringLiteral("changed.logが見つかりません")));
   TLogSearchForm* gone = OpenFor("ABC00001");
   ASSERT_TRUE(gone);
   ASSERT_TRUE(WaitDone(*gone));

@@ -124,6 +124,9 @@ TEST_F(Sightings, EachKindOfFolderCoversItsLogsAndContexts) {
     EXPECT_EQ(got, all) << quillet::ToUtf8(node->Text());
   }
   EXPECT_EQ(Find(nullptr, "AAA00001").size(), all.size());
+  // A log that went into two nodes is read once for the whole tree.
+  t.Folder(t.root, "again")->AddLog(StampLogOrigin(f, TForumData{}));
+  EXPECT_EQ(Find(t.registered, "AAA00001").size(), all.size());
   EXPECT_EQ(Find(fileF, "ZZZ99999"), Rows{});
 }
 
