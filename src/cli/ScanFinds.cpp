@@ -1,6 +1,7 @@
 // quillet scan --finds: runs the log scanner over each file and prints every find as it comes,
 // one tab-separated line each, then the file's end. A trace of the scanner for batch work and
 // end-to-end tests.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -116,17 +117,8 @@ class Output {
     return p + n;
   }
 
-  static char* PutNumber(char* p, uint64_t value) {
-    char digits[24];
-    char* d = digits + sizeof digits;
-    do {
-      *--d = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    const size_t n = static_cast<size_t>(digits + sizeof digits - d);
-    std::memcpy(p, d, n);
-    return p + n;
-  }
+  // The room for it is reserved by the caller (20 digits at most).
+  static char* PutNumber(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
 
   static bool IsAscii(std::string_view text) {
     for (const char c : text)
