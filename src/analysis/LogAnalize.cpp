@@ -401,6 +401,7 @@ bool TLogAnalizingThread::CheckContext(std::string_view line) {
 // One line, and the whole log
 
 void TLogAnalizingThread::HandleLine(std::string_view line) {
+  ++LineNumber;
   HandleLineBody(line);
   PrevLine.assign(line);
 }
@@ -469,7 +470,10 @@ void TLogAnalizingThread::FindOnLine(std::string_view line) {
   if (!find.ID.empty()) {
     ForumData.Category = next;
     if (nextName) ForumData.Name.assign(*nextName);
+    find.Line = LineNumber;
+    foundLine_ = line;
     if (NotifyWindow) NotifyWindow->Found(find, ForumData);
+    foundLine_ = {};
   } else if (line.size() >= 2) {
     CheckContext(line);
   }
@@ -478,6 +482,7 @@ void TLogAnalizingThread::FindOnLine(std::string_view line) {
 void TLogAnalizingThread::Execute() {
   PrevLine.clear();
   prevPending_ = false;
+  LineNumber = 0;
   ReadFailed = false;
   ErrorText.clear();
   try {
@@ -506,6 +511,7 @@ void TLogAnalizingThread::Execute() {
 
       // Handles one complete line; a line gathered in `carry` moves into PrevLine by a swap.
       auto line = [&](std::string_view text, bool fromCarry) {
+        ++LineNumber;
         HandleLineBody(text);
         if (fromCarry) {
           prevPending_ = false;

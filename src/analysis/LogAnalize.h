@@ -40,6 +40,7 @@ enum : uint8_t {
 struct TIDData {
   std::string ID;
   std::string HandleName;
+  uint64_t Line = 0;  // 1-based number of the log line the find was made on
 };
 
 // The scanning context: kind of screen and its name (forum heading, PATIO ID, CB band, mail book).
@@ -71,6 +72,9 @@ class TLogAnalizingThread {
   // (Auto: decided from the content, with LF-only line ends noticed).
   TLogEncoding Encoding = TLogEncoding::ShiftJis;
   std::atomic<bool> Terminated{false};   // checked before each line
+  // The number of the line being handled (1-based; 0 before the first). Counted by the reading
+  // rules: every line end counts, empty lines too, and a last line without an end.
+  uint64_t LineNumber = 0;
 
   // The thread body: scans FileName from ForumData, then reports the end.
   void Execute();
@@ -96,8 +100,12 @@ class TLogAnalizingThread {
   bool CheckUserIDPrompt(std::string_view line);
   bool CheckContext(std::string_view line);
 
-  // Handles one line as Execute does (the find, the state change, the notification, PrevLine).
+  // Handles one line as Execute does (the count, the find, the state change, the notification,
+  // PrevLine).
   void HandleLine(std::string_view line);
+
+  // The whole line a find was made on; valid only inside TAnalysisSink::Found.
+  std::string_view FoundLine() const { return foundLine_; }
 
   std::string PrevLine;  // the line read just before the current one
   std::string MyID;      // the user's own ID, seen at the log-in prompt
@@ -119,6 +127,7 @@ class TLogAnalizingThread {
   // into PrevLine only when something reads PrevLine or the buffer is about to be refilled.
   void SettlePrevLine();
 
+  std::string_view foundLine_;
   TIDData find_;  // reused for every line so that the hot path does not allocate
   std::unique_ptr<char[]> block_;  // the read buffer while Execute runs
   std::string_view pendingPrev_;   // the previous line in block_, not yet copied

@@ -25,6 +25,7 @@ struct Batch {
     uint32_t idSize;
     uint32_t handleSize;
     uint32_t context;  // index into contexts
+    uint64_t line;
   };
   std::string bytes;
   std::vector<Record> records;
@@ -46,7 +47,7 @@ struct Batch {
     if (contexts.empty() || contexts.back().Category != context.Category || contexts.back().Name != context.Name)
       contexts.push_back(context);
     records.push_back(Record{static_cast<uint32_t>(find.ID.size()), static_cast<uint32_t>(find.HandleName.size()),
-                             static_cast<uint32_t>(contexts.size() - 1)});
+                             static_cast<uint32_t>(contexts.size() - 1), find.Line});
     bytes.append(find.ID).append(find.HandleName);
   }
 
@@ -58,6 +59,7 @@ struct Batch {
       const Record& r = batch_.records[index_++];
       out.ID.assign(batch_.bytes, offset_, r.idSize);
       out.HandleName.assign(batch_.bytes, offset_ + r.idSize, r.handleSize);
+      out.Line = r.line;
       offset_ += r.idSize + r.handleSize;
       return batch_.contexts[r.context];
     }

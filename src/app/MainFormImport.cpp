@@ -17,6 +17,7 @@
 
 #include "app/GuiInterface.h"
 #include "app/LogImport.h"
+#include "app/LogSearchForm.h"
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
@@ -155,7 +156,11 @@ void TMainForm::SearchLog1Click() {
   if (row < 0) return;
   const std::string id = IDView->GetCell(1, row);
   if (id.empty()) return;
-  TreeMgr_->SearchFolder(RootNode(), id, true);  // selects and shows the result folder
+  // A window of its own, not modal: the logs are read again while the user goes on working.
+  auto* form = new TLogSearchForm(id, PlanSightings(SelectedNode(), nodes_), font(), this);
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  form->show();
+  form->Start();
 }
 
 // --- logs -------------------------------------------------------------------------------------------

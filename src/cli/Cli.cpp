@@ -11,7 +11,7 @@ namespace quillet {
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: quillet                      start the desktop program\n"
-      "       quillet scan --finds [--raw] [--start CATEGORY[:NAME]] [--encoding ENC] FILE...\n"
+      "       quillet scan --finds [--lines] [--raw] [--start CATEGORY[:NAME]] [--encoding ENC] FILE...\n"
       "       quillet scan [--json] [--raw] [--start CATEGORY[:NAME]] [--encoding ENC] [--integrate] FILE...\n"
       "       quillet ids list [--raw] [--groups] [--data-dir DIR]\n"
       "       quillet ids import [--data-dir DIR] [--group G] FILE\n"

@@ -1,6 +1,7 @@
 // quillet scan --finds: runs the log scanner over each file and prints every find as it comes,
 // one tab-separated line each, then the file's end. A trace of the scanner for batch work and
 // end-to-end tests.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -48,8 +49,8 @@ class Output {
   // A Shift-JIS text, converted to UTF-8 unless the output is raw.
   void Text(std::string_view sjis) { Bytes(raw_ ? sjis : Converted(sjis)); }
 
-  void Number(unsigned value) {
-    char digits[12];
+  void Number(uint64_t value) {
+    char digits[24];
     char* d = digits + sizeof digits;
     do {
       *--d = static_cast<char>('0' + value % 10);
@@ -58,9 +59,11 @@ class Output {
     Bytes(std::string_view(d, static_cast<size_t>(digits + sizeof digits - d)));
   }
 
-  // CATEGORY TAB NAME TAB ID TAB HANDLE NEWLINE, all fields raw, in one copy each.
-  void RawFind(unsigned category, std::string_view name, std::string_view id, std::string_view handle) {
-    const size_t need = 3 + name.size() + 1 + id.size() + 1 + handle.size() + 1 + 1;
+  // CATEGORY TAB NAME TAB ID TAB HANDLE [TAB LINE] NEWLINE, all fields raw, in one copy each.
+  // `line` 0: no line number column.
+  void RawFind(unsigned category, std::string_view name, std::string_view id, std::string_view handle,
+               uint64_t line) {
+    const size_t need = 3 + name.size() + 1 + id.size() + 1 + handle.size() + 1 + 21 + 1;
     if (need > kBufferSize - used_) {
       Flush();
       if (need > kBufferSize) {  // a giant field: write it piece by piece
@@ -68,6 +71,10 @@ class Output {
         for (const std::string_view field : {name, id, handle}) {
           Char('\t');
           Bytes(field);
+        }
+        if (line != 0) {
+          Char('\t');
+          Number(line);
         }
         Char('\n');
         return;
@@ -82,6 +89,10 @@ class Output {
     p = Put(p, id);
     *p++ = '\t';
     p = Put(p, handle);
+    if (line != 0) {
+      *p++ = '\t';
+      p = PutNumber(p, line);
+    }
     *p++ = '\n';
     used_ = static_cast<size_t>(p - buffer_.get());
   }
@@ -109,6 +120,9 @@ class Output {
     return p + n;
   }
 
+  // The room for it is reserved by the caller (20 digits at most).
+  static char* PutNumber(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
+
   static bool IsAscii(std::string_view text) {
     for (const char c : text)
       if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -132,11 +146,12 @@ class Output {
 
 class PrintingSink : public TAnalysisSink {
  public:
-  PrintingSink(Output& out, std::string_view path) : out_(out), path_(path) {}
+  // `lines`: each find ends with the number of its line.
+  PrintingSink(Output& out, std::string_view path, bool lines) : out_(out), path_(path), lines_(lines) {}
 
   void Found(const TIDData& find, const TForumData& context) override {
     if (out_.raw() && context.Category < 100) {
-      out_.RawFind(context.Category, context.Name, find.ID, find.HandleName);
+      out_.RawFind(context.Category, context.Name, find.ID, find.HandleName, lines_ ? find.Line : 0);
       return;
     }
     out_.Number(context.Category);
@@ -146,6 +161,10 @@ class PrintingSink : public TAnalysisSink {
     out_.Text(find.ID);
     out_.Char('\t');
     out_.Text(find.HandleName);
+    if (lines_) {
+      out_.Char('\t');
+      out_.Number(find.Line);
+    }
     out_.Char('\n');
   }
 
@@ -159,6 +178,7 @@ class PrintingSink : public TAnalysisSink {
  private:
   Output& out_;
   std::string_view path_;
+  bool lines_;
 };
 
 int Usage(const char* problem, const std::string& detail = {}) {
@@ -171,10 +191,11 @@ int Usage(const char* problem, const std::string& detail = {}) {
 
 int ScanFindsCommand(const std::vector<std::string>& args) {
   ScanArguments parsed;
-  const std::string problem = ParseScanArguments(args, {"--finds"}, parsed);
+  const std::string problem = ParseScanArguments(args, {"--finds", "--lines"}, parsed);
   if (!problem.empty()) return Usage(problem.c_str());
   const bool raw = parsed.raw;
   const bool finds = parsed.Has("--finds");
+  const bool lines = parsed.Has("--lines");
   const TForumData& start = parsed.start;
   const std::vector<std::string>& files = parsed.files;
   if (!finds) return Usage("--finds missing");
@@ -184,7 +205,7 @@ int ScanFindsCommand(const std::vector<std::string>& args) {
   Output out(raw);
   // Scans one log from the start context; its end line names it by `path`.
   auto scan = [&](const std::string& path, std::unique_ptr<TLogSource> source) {
-    PrintingSink sink(out, path);
+    PrintingSink sink(out, path, lines);
     TLogAnalizingThread worker;
     worker.FileName = path;
     worker.Source = std::move(source);

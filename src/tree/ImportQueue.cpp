@@ -126,7 +126,9 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
     source = OpenArchiveMember(std::move(member.Archive), member.Member);
   }
   treeMgr_->Analysis->Encoding = encoding_;
+  TLogOrigin origin = StampLogOrigin(path, start);
   const bool started = treeMgr_->AnalyzeFile(node, path, start, std::move(source));
+  if (started) node->AddLog(std::move(origin));  // so that the log can be read again later
   SetStatus(NodeTextOf(path) + SJ("を検索中"));
   if (started) return true;
   // A file that is not there never reports an end: note it and go on with the next one.

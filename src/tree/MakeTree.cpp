@@ -105,6 +105,43 @@ void TTreeMgr::HandleEnd(TLogAnalysis*, const std::string& fileName) {
   if (onFileEnd) onFileEnd(this, fileName);
 }
 
+bool TTreeMgr::FolderTextsOf(const TForumData& context, std::string& first, std::string& second) {
+  first.clear();
+  second.clear();
+  switch (context.Category) {
+    case fcForum:
+    case fcLibrary:
+    case fcConference:
+    case fcRealTime:
+      first = SJ("フォーラム(") + context.Name + ")";
+      if (context.Category == fcLibrary) second = SJ("ライブラリ");
+      if (context.Category == fcConference) second = SJ("会議室");
+      if (context.Category == fcRealTime) second = SJ("ＲＴ会議");
+      return true;
+    case fcPatio:
+    case fcPatioConference:
+    case fcPatioGuest:
+      first = "PATIO(" + context.Name + ")";
+      if (context.Category == fcPatioConference) second = SJ("会議室");
+      if (context.Category == fcPatioGuest) second = "GUEST";
+      return true;
+    case fcCBSimulator:
+      first = SJ("ＣＢシミュレータ");
+      second = context.Name;  // the band
+      return true;
+    case fcReceivedMail:
+      first = SJ("電子メール");
+      second = SJ("受信メール");
+      return true;
+    case fcSentMail:
+      first = SJ("電子メール");
+      second = SJ("送信メール");
+      return true;
+    default:
+      return false;
+  }
+}
+
 TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   const uint8_t category = context.Category;
   if (category == fcNone || category > fcSentMail) return nullptr;
@@ -117,44 +154,12 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   key += targetName_;
   if (const auto known = targets_.find(key); known != targets_.end()) return target_ = known->second;
 
-  std::string first;
-  const std::string* second = nullptr;
-  switch (category) {
-    case fcForum:
-    case fcLibrary:
-    case fcConference:
-    case fcRealTime:
-      first = SJ("フォーラム(") + targetName_ + ")";
-      if (category == fcLibrary) second = &SJ("ライブラリ");
-      if (category == fcConference) second = &SJ("会議室");
-      if (category == fcRealTime) second = &SJ("ＲＴ会議");
-      break;
-    case fcPatio:
-    case fcPatioConference:
-    case fcPatioGuest: {
-      static const std::string guest = "GUEST";
-      first = "PATIO(" + targetName_ + ")";
-      if (category == fcPatioConference) second = &SJ("会議室");
-      if (category == fcPatioGuest) second = &guest;
-      break;
-    }
-    case fcCBSimulator:
-      first = SJ("ＣＢシミュレータ");
-      second = &targetName_;  // the band
-      break;
-    case fcReceivedMail:
-      first = SJ("電子メール");
-      second = &SJ("受信メール");
-      break;
-    default:  // fcSentMail
-      first = SJ("電子メール");
-      second = &SJ("送信メール");
-      break;
-  }
+  std::string first, second;
+  FolderTextsOf(context, first, second);
   TTreeNode* target = FindOrAddChild(FileNode, first);
   target->SetImages(imgCategory, imgCategorySelected);
-  if (second) {
-    target = FindOrAddChild(target, *second);
+  if (category != fcForum && category != fcPatio) {
+    target = FindOrAddChild(target, second);
     target->SetImages(imgFolder, imgFolderSelected);
   }
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find

@@ -69,6 +69,11 @@ class TTreeMgr {
   // The controller's OnEnd: hands the end on to OnFileEnd.
   void HandleEnd(TLogAnalysis* sender, const std::string& fileName);
 
+  // The texts of the folder a find of this context is filed into: the first level under the
+  // file node and the second (empty where the first level is the target). False for a context
+  // that is not filed (category 0 or above 10).
+  static bool FolderTextsOf(const TForumData& context, std::string& first, std::string& second);
+
   // The first child whose text is byte for byte equal, else a new child with an empty ID set.
   TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text);
   // Deletes the node with its whole subtree and their ID sets. Deleting the node of the running

@@ -50,6 +50,16 @@ void TTreeNode::SetIDSet(std::unique_ptr<TStringListWithHash> set) {
   if (idSet_) groupCode_ = 0;  // a node carries one data item
 }
 
+void TTreeNode::AddLog(TLogOrigin origin) {
+  for (TLogOrigin& known : logs_) {
+    if (known.Path == origin.Path) {
+      known = std::move(origin);
+      return;
+    }
+  }
+  logs_.push_back(std::move(origin));
+}
+
 void TTreeNode::SetGroupCode(int code) {
   groupCode_ = code;
   if (code != 0) idSet_.reset();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tree/LogOrigin.h"
 #include "tree/StringListWithHash.h"
 
 class TTreeNodes;
@@ -37,6 +38,11 @@ class TTreeNode {
   int GroupCode() const { return groupCode_; }
   void SetGroupCode(int code);
 
+  // The logs imported into this node (a file node; several with an integrated import), in the
+  // order they were read. A log imported again replaces its earlier entry.
+  const std::vector<TLogOrigin>& Logs() const { return logs_; }
+  void AddLog(TLogOrigin origin);
+
  private:
   friend class TTreeNodes;
   std::string text_;
@@ -47,6 +53,7 @@ class TTreeNode {
   std::vector<std::unique_ptr<TTreeNode>> children_;
   std::unique_ptr<TStringListWithHash> idSet_;
   int groupCode_ = 0;
+  std::vector<TLogOrigin> logs_;
 };
 
 // Told of every structural change, before and after, so a Qt model can follow. Rows are those of

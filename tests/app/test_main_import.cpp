@@ -19,6 +19,7 @@
 
 #include "MainFormFixture.h"
 #include "app/LogImport.h"
+#include "app/LogSearchForm.h"
 #include "app/SearchForm.h"
 #include "app/ShutdownWatcher.h"
 #include "app/TreeModel.h"
@@ -401,13 +402,19 @@ TEST_F(ImportTest, SearchDialogFilesTheMatchesAndShowsThem) {
   EXPECT_EQ(Column(1), (Texts{"GHI00003"}));
   EXPECT_EQ(file->Count(), 3);  // the forum node and the two result folders
 
-  // The list popup's log search: the whole tree from the top for the focused ID.
+  // The list popup's log search opens a window over the logs instead of filing a folder: for a
+  // search result, every log of the tree.
   w.IDView->SetItemIndex(0);
   w.SearchLog1Click();
-  TTreeNode* logSearch = w.SelectedNode();
-  EXPECT_EQ(logSearch->Parent(), w.RootNode());
-  EXPECT_EQ(logSearch->Text(), "\"GHI00003\"(in NIFTY SERVE)");
-  EXPECT_EQ(Column(1), (Texts{"GHI00003"}));
+  EXPECT_EQ(w.SelectedNode(), result);
+  EXPECT_EQ(file->Count(), 3);
+  const auto forms = w.findChildren<TLogSearchForm*>();
+  ASSERT_EQ(forms.size(), 1);
+  EXPECT_EQ(forms[0]->windowTitle(), QStringLiteral("ログからの検索 - GHI00003"));
+  QElapsedTimer waited;
+  waited.start();
+  while (!forms[0]->Done() && waited.elapsed() < 60000) QTest::qWait(5);
+  EXPECT_EQ(forms[0]->Model().rowCount(), 3);  // the forum, its conference room, its real-time conference
 }
 
 }  // namespace

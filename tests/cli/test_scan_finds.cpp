@@ -162,3 +162,25 @@ TEST(ScanFinds, EncodingsAndUnixLineEnds) {
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_EQ(process.readAllStandardOutput().toStdString(), kForum + "end\t" + u8 + "\n");
 }
+
+TEST(ScanFinds, LineNumbersEndEachFind) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("lines.log").toStdString();
+  // A forum heading, a member line after an empty line, a LF inside a line, a last line
+  // without an end and text after 0x1A.
+  const std::string member = "ABC00001  Taro             OFF";
+  std::ofstream(path, std::ios::binary) << quillet::FromUtf8("＜ＦＴＥＳＴ＞FTEST") << "\r\n\r"
+                                        << member << "\r\nx\ny\r\n"
+                                        << "DEF00002  Hana             ON \x1A" << "\r\n" << member;
+  const Result run = Quillet({"scan", "--finds", "--lines", path});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "1\tFTEST\tABC00001\tTaro\t3\n1\tFTEST\tDEF00002\tHana\t5\nend\t" + path + "\n");
+  // The same with --raw and a start context; without --lines nothing changes.
+  EXPECT_EQ(Quillet({"scan", "--raw", "--lines", "--finds", "--start", "1:F", path}).out,
+            "1\tFTEST\tABC00001\tTaro\t3\n1\tFTEST\tDEF00002\tHana\t5\nend\t" + path + "\n");
+  EXPECT_EQ(Quillet({"scan", "--finds", path}).out,
+            "1\tFTEST\tABC00001\tTaro\n1\tFTEST\tDEF00002\tHana\nend\t" + path + "\n");
+  const std::string forum = kExamples + "/forum.log";
+  const Result sample = Quillet({"scan", "--finds", "--lines", forum});
+  EXPECT_EQ(sample.out.substr(0, sample.out.find('\n') + 1), "1\tFGOLF ゴルフ愛好会フォーラム\tDEF00002\tみどり\t19\n");
+}
