@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QTimer>
 #include <QTreeView>
 
@@ -24,6 +23,7 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/ImportOther.h"
 #include "iddb/PickEngine.h"
+#include "iddb/TextFile.h"
 #include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
 
@@ -123,11 +123,8 @@ void TMainForm::Export1Click() {
     }
     text += "\r\n";
   }
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) !=
-                                             static_cast<qint64>(text.size()) ||
-      !out.commit())
-    throw Error(("Cannot write " + file + ": " + out.errorString()).toStdString());
+  // Checked to the last byte: a full disk is reported and the old file stays.
+  quillet::WriteWholeFile(QFile::encodeName(file).toStdString(), text);
 }
 
 // --- the list popup's own items --------------------------------------------------------------------

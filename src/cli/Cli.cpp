@@ -14,7 +14,8 @@ void PrintUsage(std::FILE* out) {
       "       quillet scan --finds [--raw] [--start CATEGORY[:NAME]] FILE...\n"
       "       quillet scan [--json] [--raw] [--start CATEGORY[:NAME]] [--integrate] FILE...\n"
       "       quillet ids list [--raw] [--groups] [--data-dir DIR]\n"
-      "       quillet ids import [--data-dir DIR] [--group G] FILE\n"
+      "       quillet ids import [--data-dir DIR] --group G FILE\n"
+      "       quillet ids repair [--data-dir DIR]\n"
       "       quillet --help | --version\n",
       out);
 }

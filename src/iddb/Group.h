@@ -10,9 +10,9 @@
 class TGroupMgr {
  public:
   TGroupMgr();
-  // Saves the table to the group file (the only moment the group file itself is written), unless
-  // Close() already did or the manager is read-only. A failure there is shown to the user; call
-  // Close() first to get it as an Error instead.
+  // Saves a changed table to the group file, unless Close() already did, the manager is
+  // read-only, or an exception is unwinding (a failed command writes nothing). A failure there is
+  // shown to the user; call Close() first to get it as an Error instead.
   ~TGroupMgr();
   TGroupMgr(const TGroupMgr&) = delete;
   TGroupMgr& operator=(const TGroupMgr&) = delete;
@@ -24,10 +24,17 @@ class TGroupMgr {
   // Writes the table, one line per group with CR LF, atomically. An empty path does nothing.
   // Throws Error naming the file when the write fails.
   void Save(const std::string& path) const;
-  // The shutdown save: Save(GroupFilePath()) now, throwing on failure; the destructor then
-  // writes nothing more. Does nothing when read-only, or when the last Load could not read the
-  // group file (its groups would be lost).
+  // Writes the group file when the table changed since it was loaded or last written (or no
+  // group file existed). Throws Error on failure. Does nothing when read-only, or when the last
+  // Load could not read the group file (its groups would be lost).
+  void SaveIfChanged();
+  bool Changed() const { return changed_; }
+  void MarkChanged() { changed_ = true; }
+  // The shutdown save: SaveIfChanged now; the destructor then writes nothing more.
   void Close();
+  // While a refusal is set, AddGroup, RenameGroup and DeleteGroup throw Error with its text
+  // (the store is read-only because its data file was not read whole).
+  void SetRefusal(std::string text) { refusal_ = std::move(text); }
 
   // A read-only manager writes nothing: no backup on Load, no save on Close or destruction.
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
@@ -62,7 +69,12 @@ class TGroupMgr {
 
   std::string groupFilePath_;
   std::vector<std::string> table_;
+  void CheckChangeable() const;
+
+  std::string refusal_;
   bool readOnly_ = false;
   bool closed_ = false;
   bool loadFailed_ = false;
+  bool changed_ = false;
+  int unwinding_ = 0;  // exceptions in flight when the manager was made
 };
