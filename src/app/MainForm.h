@@ -263,7 +263,10 @@ class TMainForm : public QMainWindow {
   bool followSelection_ = true;     // off while the window selects a node itself
   bool refreshedSincePress_ = false;
   bool destroyed_ = false;
-  int runDepth_ = 0;  // commands running (one may run another): the save waits for the outermost
+  int runDepth_ = 0;
+  // The store's change count when the user left a second writer's question unanswered: not asked
+  // again until something more changes.
+  uint64_t unansweredAt_ = UINT64_MAX;  // commands running (one may run another): the save waits for the outermost
   TTreeNode* reselect_ = nullptr;  // to select once a removal that took the selected node is done
 };
 

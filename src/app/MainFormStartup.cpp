@@ -161,6 +161,8 @@ void TMainForm::LoadStore() {
         else
           text += QStringLiteral("読めるデータがないため、ファイルは変更していません。");
         dialogs_->Message(quillet::ApplicationTitle(), text, quillet::Dialogs::Icon::Information);
+        // The backup keeps what it held: the records the damaged file lost may be there.
+        PickData_->SetWriteBackup(false);
         if (result.written) PickData_->Load(DataFileName);
       } catch (const std::exception& error) {
         ReportError(error);
@@ -188,6 +190,7 @@ void TMainForm::RebuildGroupNodes() {
 }
 
 void TMainForm::ReloadStore() {
+  PickData_->SetWriteBackup(false);  // the backup stays the copy made at start-up
   LoadStore();
   RebuildGroupMenus();
   RebuildGroupNodes();
@@ -198,9 +201,11 @@ void TMainForm::ReloadStore() {
 
 void TMainForm::SaveStore() {
   if (!PickData_ || !PickData_->Writable() || !PickData_->Changed()) return;
+  if (PickData_->ChangeSerial() == unansweredAt_) return;
   try {
     PickData_->SaveChanges();
   } catch (const TDataFileChanged& changed) {
+    unansweredAt_ = PickData_->ChangeSerial();
     const int answer = dialogs_->Choose(
         quillet::ApplicationTitle(),
         QString::fromStdString(changed.what()) +
@@ -211,14 +216,17 @@ void TMainForm::SaveStore() {
     try {
       if (answer == 0) {
         ReloadStore();
+        unansweredAt_ = UINT64_MAX;
       } else if (answer == 1) {
         PickData_->SaveChanges(true);
+        unansweredAt_ = UINT64_MAX;
       } else if (answer == 2) {
         const QString file = dialogs_->SaveFile(QStringLiteral("別のファイルに保存"), QDir::homePath(),
                                                 QStringLiteral("データファイル (*.dat);;すべてのファイル (*)"));
         if (file.isEmpty()) return;  // still unsaved: asked again after the next change
         PickData_->Save(QFile::encodeName(file).toStdString());
         ReloadStore();
+        unansweredAt_ = UINT64_MAX;
       }
     } catch (const std::exception& error) {
       ReportError(error);
@@ -254,6 +262,7 @@ void TMainForm::FormDestroy() {
   // The store saves the data file and the group file; a failure is reported, not swallowed, and
   // a second writer is asked about as after any command.
   if (PickData_) {
+    unansweredAt_ = UINT64_MAX;  // the last chance: asked again
     SaveStore();
     if (PickData_->Writable() && !PickData_->Changed()) Run([this] { PickData_->Close(); });
     PickData_->SetReadOnly(true);  // what is still unsaved has been reported: no second try

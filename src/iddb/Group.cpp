@@ -137,6 +137,7 @@ bool TGroupMgr::AddGroup(char letter, const std::string& name) {
   CheckChangeable();
   if (!IsGroupLetter(letter) || IndexOf(letter) >= 0) return false;
   changed_ = true;
+  ++serial_;
   table_.push_back(letter + OneLine(name));
   CleanTable();
   return true;
@@ -148,6 +149,7 @@ bool TGroupMgr::RenameGroup(char letter, const std::string& name) {
   const int i = IndexOf(letter);
   if (i < 0) return false;
   changed_ = true;
+  ++serial_;
   table_[i] = letter + OneLine(name);
   return true;
 }
@@ -158,6 +160,7 @@ bool TGroupMgr::DeleteGroup(char letter) {
   const int i = IndexOf(letter);
   if (i < 0) return false;
   changed_ = true;
+  ++serial_;
   table_.erase(table_.begin() + i);
   return true;
 }

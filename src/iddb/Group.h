@@ -3,6 +3,7 @@
 // E is the trash, F–Z can be added. The table lives in "ZelvoGP.dat" next to the ID data file.
 //
 // Texts are Shift-JIS byte strings; paths are file-system paths ('/'-joined, UTF-8 on Linux).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ class TGroupMgr {
   void SaveIfChanged();
   bool Changed() const { return changed_; }
   void MarkChanged() { changed_ = true; }
+  // Counts the changes made to the table.
+  uint64_t ChangeSerial() const { return serial_; }
   // The shutdown save: SaveIfChanged now; the destructor then writes nothing more.
   void Close();
   // While a refusal is set, AddGroup, RenameGroup and DeleteGroup throw Error with its text
@@ -76,5 +79,6 @@ class TGroupMgr {
   bool closed_ = false;
   bool loadFailed_ = false;
   bool changed_ = false;
+  uint64_t serial_ = 0;
   int unwinding_ = 0;  // exceptions in flight when the manager was made
 };

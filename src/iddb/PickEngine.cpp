@@ -299,7 +299,7 @@ bool TPickData::Load(const std::string& path) {
     return true;
   }
 
-  if (!readOnly_) Save(path + ".bak");
+  if (!readOnly_ && writeBackup_) Save(path + ".bak");
   return true;
 }
 
@@ -397,6 +397,7 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
   // An entry the data file could not read back would stop every later load at that record.
   if (!IsNiftyID(id) || id.find('\n') != std::string::npos) return;
   changed_ = true;
+  ++serial_;
 
   const char letter = groups_->IsGroup(group) ? group[0] : 'E';
   const std::string flags{letter, autoRegist ? 'A' : ' ', hasProfile ? 'P' : ' '};
@@ -442,6 +443,7 @@ void TPickData::ChangeGroup(const std::string& id, const std::string& group) {
   const int p = PositionOf(id);
   if (p < 0) return;
   changed_ = true;
+  ++serial_;
   entries_[p].attribute.data[0] = groups_->IsGroup(group) ? group[0] : 'E';
 }
 
@@ -450,6 +452,7 @@ void TPickData::SetAutoRegist(const std::string& id, bool on) {
   const int p = PositionOf(id);
   if (p < 0) return;
   changed_ = true;
+  ++serial_;
   entries_[p].attribute.data[1] = on ? 'A' : ' ';
 }
 
@@ -459,6 +462,7 @@ void TPickData::SetRegistDate(const std::string& id, const std::string& year,
   const int p = PositionOf(id);
   if (p < 0) return;
   changed_ = true;
+  ++serial_;
   Slice& attribute = entries_[p].attribute;
   const std::string_view old = attribute.View();
   Replace(attribute, PadRight(Copy(old, 1, 3), 3) + PadLeft(year, 4) + PadLeft(month, 2) +
@@ -471,6 +475,7 @@ void TPickData::SetUpdateDate(const std::string& id, const std::string& year,
   const int p = PositionOf(id);
   if (p < 0) return;
   changed_ = true;
+  ++serial_;
   Slice& attribute = entries_[p].attribute;
   const std::string_view old = attribute.View();
   Replace(attribute, PadRight(Copy(old, 1, 11), 11) + PadLeft(year, 4) + PadLeft(month, 2) +
@@ -577,6 +582,7 @@ void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& 
     if (attribute.data[flagColumn - 1] != now && damage_.empty()) {
       attribute.data[flagColumn - 1] = now;
       changed_ = true;
+      ++serial_;
     }
   }
 }

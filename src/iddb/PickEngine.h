@@ -58,6 +58,8 @@ class TPickData {
   void SaveChanges(bool overwrite = false);
   // Whether something is waiting for SaveChanges.
   bool Changed() const { return Writable() && (changed_ || groups_->Changed()); }
+  // Counts the changes made to the entries and the groups: tells whether something changed since.
+  uint64_t ChangeSerial() const { return serial_ + groups_->ChangeSerial(); }
   // Whether the data file on disk differs from what this store last read or wrote.
   bool DataFileChangedOnDisk() const;
   // The shutdown save: writes the data file and the group file (as SaveChanges, so a second
@@ -80,6 +82,9 @@ class TPickData {
   const std::string& BrokenCopy() const { return brokenCopy_; }
   // The format error of the last Load (Shift-JIS), or empty.
   const std::string& FormatError() const { return formatError_; }
+  // Whether Load writes the ".bak" copy (on by default). A program that reads the file again
+  // during a run keeps the copy made at start-up.
+  void SetWriteBackup(bool write) { writeBackup_ = write; }
   // The format error is not shown by Load; the caller shows it (with a question of its own).
   void SetQuietFormatError(bool quiet) { quietFormatError_ = quiet; }
 
@@ -193,7 +198,9 @@ class TPickData {
   bool readOnly_ = false;
   bool closed_ = false;
   bool changed_ = false;
+  uint64_t serial_ = 0;
   bool quietFormatError_ = false;
+  bool writeBackup_ = true;
   std::string damage_;
   std::string brokenCopy_;
   std::string formatError_;
