@@ -264,8 +264,10 @@ class TMainForm : public QMainWindow {
   bool refreshedSincePress_ = false;
   bool destroyed_ = false;
   int runDepth_ = 0;
-  // The store's change count when the user left a second writer's question unanswered: not asked
-  // again until something more changes.
+  bool saving_ = false;  // a save lets window events run: a command ending meanwhile waits for it
+  void SaveStoreOnce();
+  // The store's change count when a save ended without writing (a second writer's question left
+  // unanswered, a write error): not tried again until something more changes.
   uint64_t unansweredAt_ = UINT64_MAX;  // commands running (one may run another): the save waits for the outermost
   TTreeNode* reselect_ = nullptr;  // to select once a removal that took the selected node is done
 };

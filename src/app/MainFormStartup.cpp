@@ -200,8 +200,18 @@ void TMainForm::ReloadStore() {
 }
 
 void TMainForm::SaveStore() {
-  if (!PickData_ || !PickData_->Writable() || !PickData_->Changed()) return;
-  if (PickData_->ChangeSerial() == unansweredAt_) return;
+  if (saving_) return;  // the running save goes round once more for what changed meanwhile
+  saving_ = true;
+  while (PickData_ && PickData_->Writable() && PickData_->Changed() && PickData_->ChangeSerial() != unansweredAt_) {
+    const uint64_t before = PickData_->ChangeSerial();
+    SaveStoreOnce();
+    // Another round only for what changed while the save let events run.
+    if (PickData_ && PickData_->ChangeSerial() == before) break;
+  }
+  saving_ = false;
+}
+
+void TMainForm::SaveStoreOnce() {
   try {
     PickData_->SaveChanges();
   } catch (const TDataFileChanged& changed) {
@@ -232,6 +242,8 @@ void TMainForm::SaveStore() {
       ReportError(error);
     }
   } catch (const std::exception& error) {
+    // Reported once: the next try comes with the next change (or at shutdown).
+    unansweredAt_ = PickData_->ChangeSerial();
     ReportError(error);
   }
 }

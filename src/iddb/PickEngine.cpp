@@ -1,5 +1,7 @@
 #include "iddb/PickEngine.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,8 +150,30 @@ bool TPickData::DataFileChangedOnDisk() const {
   return !dataFilePath_.empty() && quillet::FileChangedSince(dataFilePath_, known_);
 }
 
+namespace {
+
+// Holds an exclusive lock on a folder while it lives, so that two processes of this program do
+// not both find the data file unchanged and then write it one after the other.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
 void TPickData::SaveChanges(bool overwrite) {
   if (!Writable() || dataFilePath_.empty() || !Changed()) return;
+  const FolderLock lock(dataFolder_);
   if (!overwrite && DataFileChangedOnDisk())
     throw TDataFileChanged("データファイル「" + dataFilePath_ +
                            "」はこのプログラムが読み込んだ後にほかのプログラムによって書き換えられました。"

@@ -1,5 +1,8 @@
 // The window and the data file: every change on disk at once, a second writer asked about, a
 // damaged file opened read-only or repaired, the handle field's limit.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -66,6 +69,34 @@ TEST_F(DataTest, UpdateIsOnDiskAtOnce) {
   EXPECT_EQ(ReadFile(DataFile() + ".bak"), backup);
   EXPECT_FALSE(window_->PickData().Changed());
   EXPECT_TRUE(dialogs_.Messages().empty());
+}
+
+// A full disk: one message in Japanese, the old file whole, and the change saved once there is room.
+TEST_F(DataTest, FailedSaveIsReportedOnceAndTriedAgainLater) {
+  UseZelvoFolder();
+  WriteDataFile(ZelvoFolder(), Records(2));
+  TMainForm& w = Open();
+  const QByteArray before = ReadFile(DataFile());
+  {
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    EditHandle(0, QStringLiteral("waiting"));
+    Select(w.RegistNode);  // more commands: no more messages
+    Select(w.RegistNode->Item(0));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+  }
+  ASSERT_EQ(dialogs_.Messages().size(), 1u);
+  EXPECT_EQ(dialogs_.Messages()[0].icon, quillet::Dialogs::Icon::Error);
+  EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("保存できませんでした（ファイルが大きすぎます）")));
+  EXPECT_EQ(ReadFile(DataFile()), before);
+  EditHandle(1, QStringLiteral("next"));
+  EXPECT_TRUE(ReadFile(DataFile()).contains("waiting"));
+  EXPECT_TRUE(ReadFile(DataFile()).contains("next"));
 }
 
 TEST_F(DataTest, ASecondWriterIsAskedAboutAndNeverOverwrittenSilently) {
