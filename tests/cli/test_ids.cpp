@@ -168,6 +168,26 @@ TEST_F(IdsCommand, ReadErrorInTheMiddleOfAnImportWritesNothing) {
   EXPECT_EQ(Files(), before);
 }
 
+// Two imports into one folder at once: each either keeps its IDs or says it saved nothing.
+TEST_F(IdsCommand, ConcurrentImportsNeverLoseOneSilently) {
+  std::string big;
+  for (int i = 0; i < 20000; ++i)
+    big += "OLD" + std::to_string(10000 + i) + "\r\nh\r\nm\r\nA  2000 1 12000 1 1 \r\n";
+  for (int round = 0; round < 3; ++round) {
+    WriteFile(dir + "/Zelvo.dat", big);
+    WriteFile(dir + "/one.lst", "ONE0000" + std::to_string(round) + "\tone\r\n");
+    WriteFile(dir + "/two.lst", "TWO0000" + std::to_string(round) + "\ttwo\r\n");
+    Result r = Shell("\"$0\" ids import --data-dir '" + dir + "' --group A '" + dir + "/one.lst' >/dev/null & a=$!; \"$0\" ids import --data-dir '" + dir +
+                     "' --group A '" + dir + "/two.lst' >/dev/null; b=$?; wait $a; a=$?; echo \"$a $b\"");
+    const std::string saved = ReadFile(dir + "/Zelvo.dat");
+    const bool one = saved.find("ONE0000" + std::to_string(round)) != std::string::npos;
+    const bool two = saved.find("TWO0000" + std::to_string(round)) != std::string::npos;
+    EXPECT_EQ(r.out, std::string(one ? "0" : "1") + " " + (two ? "0" : "1") + "\n") << r.err;
+    EXPECT_TRUE(one || two);
+    if (!one || !two) EXPECT_NE(r.err.find("書き換えられました"), std::string::npos) << r.err;
+  }
+}
+
 TEST_F(IdsCommand, RepairKeepsWhatCanBeReadAndSaysHowMuch) {
   const std::string bad = "ABCD1234\r\nh\r\nm\r\nA\r\n";
   const std::string after = "ZZZ00009\r\nlast\r\n\r\nA  2000 1 12000 1 1 \r\n";
