@@ -51,7 +51,7 @@ TGroupMgr::~TGroupMgr() {
   }
 }
 
-void TGroupMgr::Load(const std::string& folder) {
+void TGroupMgr::Load(const std::string& folder, bool backup) {
   groupFilePath_ = quillet::JoinPath(folder, kGroupFileName);
   table_.clear();
   loadFailed_ = false;
@@ -73,7 +73,7 @@ void TGroupMgr::Load(const std::string& folder) {
               "D" + SJ("グループＤ"), "E" + SJ("ごみ箱")};
     changed_ = true;  // the file comes into being at the next save
   }
-  if (!readOnly_) Save(groupFilePath_ + ".bak");
+  if (!readOnly_ && backup) Save(groupFilePath_ + ".bak");
 }
 
 void TGroupMgr::Save(const std::string& path) const {

@@ -21,7 +21,9 @@ class TGroupMgr {
   // Group file := folder + "/ZelvoGP.dat". Reads and cleans the table, or takes the five
   // built-in groups when there is no such file, then writes the ".bak" copy (not when read-only).
   // Throws Error when the file exists but cannot be read, or the backup cannot be written.
-  void Load(const std::string& folder);
+  // With `backup` false the ".bak" copy is left to the caller (the store writes it only once
+  // the data file has been read whole).
+  void Load(const std::string& folder, bool backup = true);
   // Writes the table, one line per group with CR LF, atomically. An empty path does nothing.
   // Throws Error naming the file when the write fails.
   void Save(const std::string& path) const;

@@ -253,7 +253,7 @@ bool TPickData::Load(const std::string& path) {
       throw Error("データフォルダ「" + dataFolder_ + "」を作成できません");
     known_ = quillet::FileFingerprint{};
     changed_ = false;
-    groups_->Load(dataFolder_);
+    groups_->Load(dataFolder_, writeBackup_);
     return false;
   }
 
@@ -261,7 +261,7 @@ bool TPickData::Load(const std::string& path) {
   changed_ = false;
   struct stat before {};
   try {
-    groups_->Load(dataFolder_);
+    groups_->Load(dataFolder_, false);
     ::stat(path.c_str(), &before);
     loaded_ = quillet::ReadFileBytes(path, loadedSize_);
   } catch (const std::exception& e) {
@@ -323,7 +323,10 @@ bool TPickData::Load(const std::string& path) {
     return true;
   }
 
-  if (!readOnly_ && writeBackup_) Save(path + ".bak");
+  if (!readOnly_ && writeBackup_) {
+    Save(path + ".bak");
+    groups_->Save(groups_->GroupFilePath() + ".bak");
+  }
   return true;
 }
 

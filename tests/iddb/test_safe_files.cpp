@@ -139,6 +139,7 @@ TEST_F(SafeFilesTest, DamagedFileLeavesTheBackupAloneAndTheStoreReadOnly) {
   EXPECT_EQ(ReadFile(DataFile()), good.substr(0, 300));
   EXPECT_EQ(ReadFile(DataFile() + ".bak"), good);
   EXPECT_FALSE(Exists(Path("ZelvoGP.dat")));
+  EXPECT_FALSE(Exists(Path("ZelvoGP.dat.bak")));
   EXPECT_EQ(ReadFile(Path("Profile/ABC00000.txt")), "p\r\n");
 }
 
