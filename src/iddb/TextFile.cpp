@@ -164,6 +164,10 @@ void AtomicFileWriter::Commit() {
   Flush();
   // A file system may only report that it is full when the data goes to the disk.
   if (::fsync(file_->handle()) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+  // The time our bytes were written, read before the rename: a later writer cannot slip in.
+  struct stat st;
+  if (::fstat(file_->handle(), &st) == 0)
+    mtimeNs_ = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   errno = 0;
   if (!file_->commit()) {
     const int error = errno;
@@ -173,11 +177,9 @@ void AtomicFileWriter::Commit() {
 
 FileFingerprint AtomicFileWriter::Fingerprint() const {
   FileFingerprint f;
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0) return f;
   f.exists = true;
   f.size = size_;
-  f.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  f.mtimeNs = mtimeNs_;
   f.checksum = checksum_;
   return f;
 }

@@ -98,6 +98,7 @@ class AtomicFileWriter {
   std::string buffer_;
   uint64_t checksum_ = kChecksumStart;
   uint64_t size_ = 0;
+  int64_t mtimeNs_ = 0;
 };
 
 // A system error number in Japanese, for the messages the user reads.
