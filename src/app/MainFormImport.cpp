@@ -75,6 +75,7 @@ void TMainForm::BuildCommands() {
 
 void TMainForm::Convert1Click() {
   if (Importing()) return;  // disabled while a log import runs
+  PickData_->CheckWritable();  // refused before anything is asked or filed
   const QStringList files = dialogs_->OpenFiles(
       QString(), StartFolder(),
       QStringLiteral("楓ﾁｬｯﾄ･Wisp･ぜるぼ形式(*.dat);;MOLTA･兎式Picker形式(*.lst);;idVault形式(*.idb);;すべてのファイル(*.*)"),

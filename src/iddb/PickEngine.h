@@ -76,6 +76,8 @@ class TPickData {
   // refused with an Error saying so (RefusalText()) and nothing is written.
   const std::string& Damage() const { return damage_; }
   std::string RefusalText() const;
+  // Throws Error(RefusalText()) while the store is damaged.
+  void CheckWritable() const;
   // Whether the store may change and write its files: not read-only and not damaged.
   bool Writable() const { return !readOnly_ && damage_.empty(); }
   // The copy of the damaged data file made by the last Load, or empty.
@@ -169,7 +171,6 @@ class TPickData {
   };
 
   int PositionOf(std::string_view id);
-  void CheckWritable() const;
   void SetDamage(const std::string& reason);
   // The end offset in the loaded bytes of an entry whose four lines stand there as Save writes
   // them (line ends included), with `start` set to its first byte; 0 otherwise.
