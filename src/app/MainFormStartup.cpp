@@ -190,6 +190,8 @@ void TMainForm::RebuildGroupNodes() {
 }
 
 void TMainForm::ReloadStore() {
+  // At shutdown the tree is gone; taking theirs then only means not writing ours.
+  if (destroyed_) return;
   PickData_->SetWriteBackup(false);  // the backup stays the copy made at start-up
   LoadStore();
   RebuildGroupMenus();

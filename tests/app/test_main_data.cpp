@@ -135,12 +135,22 @@ TEST_F(DataTest, ASecondWriterIsAskedAboutAndNeverOverwrittenSilently) {
   EXPECT_EQ(w.PickData().CurrentHandle(), "handle0");
   EXPECT_TRUE(w.PickData().Select("NEW00001"));
 
+  // At shutdown "reload" leaves theirs as it is.
+  {
+    WriteTheirs(theirs);
+    EditHandle(0, QStringLiteral("unsaved"));  // asked, not answered
+    dialogs_.choices = {0};
+    Close();
+    EXPECT_EQ(ReadFile(DataFile()), theirs);
+    Open();
+  }
+
   // Overwrite: ours wins.
-  WriteTheirs(theirs);
+  WriteTheirs(Records(2).replace("handle1", "OTHER01"));
   dialogs_.choices = {1};
   EditHandle(0, QStringLiteral("ours5"));
   EXPECT_TRUE(ReadFile(DataFile()).contains("ours5"));
-  EXPECT_EQ(Choices().size(), 4u);
+  EXPECT_EQ(Choices().size(), 6u);
   Close();
   EXPECT_TRUE(ReadFile(DataFile()).contains("ours5"));
 }
