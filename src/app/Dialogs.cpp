@@ -1,9 +1,12 @@
 #include "app/Dialogs.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <vector>
 
 namespace quillet {
 
@@ -25,6 +28,19 @@ void WidgetDialogs::Message(const QString& caption, const QString& text, Icon ic
 bool WidgetDialogs::Confirm(const QString& caption, const QString& text) {
   return QMessageBox::question(parent_, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
          QMessageBox::Yes;
+}
+
+int WidgetDialogs::Choose(const QString& caption, const QString& text, const QStringList& buttons) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  box.setIcon(QMessageBox::Question);
+  std::vector<QAbstractButton*> added;
+  for (const QString& label : buttons) added.push_back(box.addButton(label, QMessageBox::AcceptRole));
+  box.exec();
+  for (size_t i = 0; i < added.size(); ++i)
+    if (box.clickedButton() == added[i]) return static_cast<int>(i);
+  return -1;
 }
 
 QString WidgetDialogs::Input(const QString& caption, const QString& prompt, const QString& initial) {
@@ -52,6 +68,17 @@ int WidgetDialogs::Modal(QDialog& dialog) { return dialog.exec(); }
 
 void ScriptedDialogs::Message(const QString& caption, const QString& text, Icon icon) {
   shown.push_back({Kind::Message, caption, text, icon, {}});
+}
+
+int ScriptedDialogs::Choose(const QString& caption, const QString& text, const QStringList& buttons) {
+  shown.push_back({Kind::Choose, caption, text, Icon::Question, buttons.join(QLatin1Char('|'))});
+  if (choices.empty()) {
+    ++unanswered;
+    return -1;
+  }
+  const int answer = choices.front();
+  choices.pop_front();
+  return answer;
 }
 
 bool ScriptedDialogs::Confirm(const QString& caption, const QString& text) {

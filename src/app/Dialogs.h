@@ -21,6 +21,9 @@ class Dialogs {
   virtual void Message(const QString& caption, const QString& text, Icon icon) = 0;
   // A question with the buttons Yes and No; true for Yes.
   virtual bool Confirm(const QString& caption, const QString& text) = 0;
+  // A question with one button per entry of `buttons`; the index of the one pressed, -1 when
+  // the box was closed without an answer.
+  virtual int Choose(const QString& caption, const QString& text, const QStringList& buttons) = 0;
   // One line of text; empty when cancelled.
   virtual QString Input(const QString& caption, const QString& prompt, const QString& initial) = 0;
   // Files to open (empty when cancelled). `filter` in Qt's form ("Logs (*.log);;All (*)").
@@ -40,6 +43,7 @@ class WidgetDialogs : public Dialogs {
   explicit WidgetDialogs(QWidget* parent) : parent_(parent) {}
   void Message(const QString& caption, const QString& text, Icon icon) override;
   bool Confirm(const QString& caption, const QString& text) override;
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons) override;
   QString Input(const QString& caption, const QString& prompt, const QString& initial) override;
   QStringList OpenFiles(const QString& caption, const QString& folder, const QString& filter,
                         bool multiple) override;
@@ -55,7 +59,7 @@ class WidgetDialogs : public Dialogs {
 // queued answer is answered No / cancelled and counted in `unanswered`.
 class ScriptedDialogs : public Dialogs {
  public:
-  enum class Kind { Message, Confirm, Input, OpenFiles, SaveFile, Modal, OpenFolder };
+  enum class Kind { Message, Confirm, Input, OpenFiles, SaveFile, Modal, OpenFolder, Choose };
   struct Shown {
     Kind kind;
     QString caption;
@@ -67,6 +71,7 @@ class ScriptedDialogs : public Dialogs {
 
   void Message(const QString& caption, const QString& text, Icon icon) override;
   bool Confirm(const QString& caption, const QString& text) override;
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons) override;
   QString Input(const QString& caption, const QString& prompt, const QString& initial) override;
   QStringList OpenFiles(const QString& caption, const QString& folder, const QString& filter,
                         bool multiple) override;
@@ -75,6 +80,7 @@ class ScriptedDialogs : public Dialogs {
   int Modal(QDialog& dialog) override;
 
   std::deque<bool> confirms;
+  std::deque<int> choices;
   std::deque<QString> inputs;
   std::deque<QStringList> openFiles;
   std::deque<QString> saveFiles;

@@ -197,6 +197,14 @@ class TMainForm : public QMainWindow {
 
   // The general error report: an error that escaped a command, in a box with the error icon.
   void ReportError(const std::exception& error);
+  // Writes what the last command changed in the store (MainFormStartup.cpp). When another
+  // program has written the data file meanwhile, asks whether to reload theirs, overwrite with
+  // ours, or save ours to another file (and then reload theirs).
+  void SaveStore();
+  // Reads the data file again (theirs wins) and rebuilds the group nodes and menus.
+  void ReloadStore();
+  // The title bar: "くいれっと", with "読み取り専用" while the store is damaged.
+  void UpdateTitle();
   quillet::Dialogs& Dialogs() { return *dialogs_; }
   // Marks shown by the list for a registered ID: the offsets and colours of the dots.
   struct Mark {
@@ -225,6 +233,9 @@ class TMainForm : public QMainWindow {
   void ReadSettings();     // MainFormStartup.cpp
   void WriteSettings();    // MainFormStartup.cpp
   void OpenDataFile();     // MainFormStartup.cpp
+  // Loads the data file; on a format error offers the repair, and after one loads again.
+  void LoadStore();
+  void RebuildGroupNodes();
   void ApplyScale(QAction* command);
   void SetListPaneHeight(int height);
   void SetTreeWidth(int width);
@@ -257,14 +268,24 @@ class TMainForm : public QMainWindow {
   bool followSelection_ = true;     // off while the window selects a node itself
   bool refreshedSincePress_ = false;
   bool destroyed_ = false;
+  int runDepth_ = 0;
+  bool saving_ = false;  // a save lets window events run: a command ending meanwhile waits for it
+  void SaveStoreOnce();
+  // The store's change count when a save ended without writing (a second writer's question left
+  // unanswered, a write error): not tried again until something more changes.
+  uint64_t unansweredAt_ = UINT64_MAX;  // commands running (one may run another): the save waits for the outermost
   TTreeNode* reselect_ = nullptr;  // to select once a removal that took the selected node is done
 };
 
+// Every change a command makes is written when the outermost command ends: one save per
+// command, however many IDs it touched.
 template <typename F>
 void TMainForm::Run(F&& command) {
+  ++runDepth_;
   try {
     command();
   } catch (const std::exception& error) {
     ReportError(error);
   }
+  if (--runDepth_ == 0) SaveStore();
 }

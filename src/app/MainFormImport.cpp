@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QTimer>
 #include <QTreeView>
 
@@ -26,6 +25,7 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/ImportOther.h"
 #include "iddb/PickEngine.h"
+#include "iddb/TextFile.h"
 #include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
 
@@ -77,6 +77,7 @@ void TMainForm::BuildCommands() {
 
 void TMainForm::Convert1Click() {
   if (Importing()) return;  // disabled while a log import runs
+  PickData_->CheckWritable();  // refused before anything is asked or filed
   const QStringList files = dialogs_->OpenFiles(
       QString(), StartFolder(),
       QStringLiteral("楓ﾁｬｯﾄ･Wisp･ぜるぼ形式(*.dat);;MOLTA･兎式Picker形式(*.lst);;idVault形式(*.idb);;すべてのファイル(*.*)"),
@@ -127,11 +128,8 @@ void TMainForm::Export1Click() {
     }
     text += "\r\n";
   }
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) !=
-                                             static_cast<qint64>(text.size()) ||
-      !out.commit())
-    throw Error(("Cannot write " + file + ": " + out.errorString()).toStdString());
+  // Checked to the last byte: a full disk is reported and the old file stays.
+  quillet::WriteWholeFile(QFile::encodeName(file).toStdString(), text);
 }
 
 // --- the list popup's own items --------------------------------------------------------------------

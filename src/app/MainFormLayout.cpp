@@ -19,6 +19,7 @@
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
+#include <algorithm>
 #include "controls/widgets/AlignLayout.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "controls/widgets/Separate.h"
@@ -248,6 +249,18 @@ void TMainForm::BuildEditor() {
   connect(AutoRegist, &QCheckBox::toggled, this, changed);
   connect(Memo2Edit, &QPlainTextEdit::textChanged, this, changed);
   connect(ProfileEdit, &QPlainTextEdit::textChanged, this, changed);
+  // The data file holds at most 40 bytes of a handle: the field takes no more, and says so.
+  HandleEdit->setToolTip(QStringLiteral("ﾊﾝﾄﾞﾙは40ﾊﾞｲﾄ(全角20文字)までです"));
+  connect(HandleEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
+    std::string sjis;
+    if (!quillet::TryFromUtf8(text.toStdString(), sjis) || sjis.size() <= 40) return;
+    QString cut = text;
+    while (!cut.isEmpty() && (!quillet::TryFromUtf8(cut.toStdString(), sjis) || sjis.size() > 40)) cut.chop(1);
+    const int cursor = std::min<int>(HandleEdit->cursorPosition(), cut.size());
+    HandleEdit->setText(cut);
+    HandleEdit->setCursorPosition(cursor);
+    StatusPanel->setText(QStringLiteral("ﾊﾝﾄﾞﾙは40ﾊﾞｲﾄ(全角20文字)までです。それを超える部分は入力できません"));
+  });
   connect(IDSearch, &QPushButton::clicked, this, Guarded([this] { IDSearchClick(); }));
   connect(Modify, &QPushButton::clicked, this, Guarded([this] { ModifyClick(); }));
   connect(CloseEdit, &QPushButton::clicked, this, Guarded([this] { CloseEditClick(); }));

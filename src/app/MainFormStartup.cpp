@@ -1,6 +1,7 @@
 // Start-up, settings and shutdown of the main window.
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QTreeView>
@@ -14,6 +15,7 @@
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/DataFolder.h"
 #include "iddb/PickEngine.h"
+#include "iddb/Repair.h"
 #include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
 
@@ -84,12 +86,7 @@ void TMainForm::FormCreate() {
   TreeMgr_->RegisteredIDNode = RegistNode;
   // 14-15: group menus and one node per group, in letter order.
   RebuildGroupMenus();
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    if (!PickData_->GroupMgr().IsGroup(std::string(1, letter))) continue;
-    TTreeNode* group = AddChildNode(RegistNode, GroupCaption(letter));
-    group->SetImages(2, 3);
-    group->SetGroupCode(letter);
-  }
+  RebuildGroupNodes();
   // 16: everything open, "登録ID" selected and listed.
   TreeView->expandAll();
   SelectNode(RegistNode);
@@ -133,19 +130,124 @@ void TMainForm::OpenDataFile() {
     DataFileName = quillet::DataFileIn(folder);
     announce = !QFileInfo::exists(QString::fromStdString(DataFileName));
   }
-  try {
-    PickData_->Load(DataFileName);
-  } catch (const std::exception& error) {
-    // What was read may be a fraction of the file: never write it back over the user's data.
-    PickData_->SetReadOnly(true);
-    PickData_->GroupMgr().SetReadOnly(true);
-    ReportError(error);
-  }
+  LoadStore();
   if (announce)
     dialogs_->Message(quillet::ApplicationTitle(),
                       QStringLiteral("ぜるぼがインストールされていません\n\n\"") +
                           QString::fromStdString(DataFileName) + QStringLiteral("\"というファイルを作成します"),
                       quillet::Dialogs::Icon::None);
+}
+
+void TMainForm::LoadStore() {
+  PickData_->SetQuietFormatError(true);
+  try {
+    // A file that could not be read whole leaves the store read-only (it says why).
+    PickData_->Load(DataFileName);
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
+  const std::string formatError = PickData_->FormatError();
+  if (!formatError.empty()) {
+    const bool repair = dialogs_->Confirm(quillet::ApplicationTitle(),
+                                          quillet::MessageText(formatError) + QStringLiteral("\n\n修復しますか?"));
+    if (repair) {
+      try {
+        const quillet::RepairResult result = quillet::RepairDataFile(DataFileName);
+        QString text = QStringLiteral("%1件のデータを読み込みました。").arg(result.records);
+        if (result.written)
+          text += QStringLiteral("読めなかった%1行は\"%2\"に、元のファイルは\"%3\"に保存しました。")
+                      .arg(result.rejectedLines)
+                      .arg(QString::fromStdString(result.rejectedFile), QString::fromStdString(result.brokenCopy));
+        else
+          text += QStringLiteral("読めるデータがないため、ファイルは変更していません。");
+        dialogs_->Message(quillet::ApplicationTitle(), text, quillet::Dialogs::Icon::Information);
+        // The backup keeps what it held: the records the damaged file lost may be there.
+        PickData_->SetWriteBackup(false);
+        if (result.written) PickData_->Load(DataFileName);
+      } catch (const std::exception& error) {
+        ReportError(error);
+      }
+    }
+  }
+  UpdateTitle();
+}
+
+void TMainForm::UpdateTitle() {
+  const bool damaged = PickData_ && !PickData_->Damage().empty();
+  setWindowTitle(damaged ? quillet::ApplicationTitle() + QStringLiteral(" - 読み取り専用") : quillet::ApplicationTitle());
+}
+
+// One node per group under "登録ID", in letter order; other folders there stay.
+void TMainForm::RebuildGroupNodes() {
+  for (int i = RegistNode->Count() - 1; i >= 0; --i)
+    if (NodeType(RegistNode->Item(i)) == ntGroup) DeleteTreeNode(RegistNode->Item(i));
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (!PickData_->GroupMgr().IsGroup(std::string(1, letter))) continue;
+    TTreeNode* group = AddChildNode(RegistNode, GroupCaption(letter));
+    group->SetImages(2, 3);
+    group->SetGroupCode(letter);
+  }
+}
+
+void TMainForm::ReloadStore() {
+  // At shutdown the tree is gone; taking theirs then only means not writing ours.
+  if (destroyed_) return;
+  PickData_->SetWriteBackup(false);  // the backup stays the copy made at start-up
+  LoadStore();
+  RebuildGroupMenus();
+  RebuildGroupNodes();
+  TreeView->expand(treeModel_->IndexOf(RegistNode));
+  SelectNode(RegistNode);
+  RefreshIDView();
+}
+
+void TMainForm::SaveStore() {
+  if (saving_) return;  // the running save goes round once more for what changed meanwhile
+  saving_ = true;
+  while (PickData_ && PickData_->Writable() && PickData_->Changed() && PickData_->ChangeSerial() != unansweredAt_) {
+    const uint64_t before = PickData_->ChangeSerial();
+    SaveStoreOnce();
+    // Another round only for what changed while the save let events run.
+    if (PickData_ && PickData_->ChangeSerial() == before) break;
+  }
+  saving_ = false;
+}
+
+void TMainForm::SaveStoreOnce() {
+  try {
+    PickData_->SaveChanges();
+  } catch (const TDataFileChanged& changed) {
+    unansweredAt_ = PickData_->ChangeSerial();
+    const int answer = dialogs_->Choose(
+        quillet::ApplicationTitle(),
+        QString::fromStdString(changed.what()) +
+            QStringLiteral("\n\n再読み込み: ほかのプログラムの変更を読み込み、こちらの変更は捨てます。\n"
+                           "上書き: こちらの内容で上書きします。\n"
+                           "別のファイルに保存: こちらの内容を別のファイルに保存してから再読み込みします。"),
+        {QStringLiteral("再読み込み"), QStringLiteral("上書き"), QStringLiteral("別のファイルに保存")});
+    try {
+      if (answer == 0) {
+        ReloadStore();
+        unansweredAt_ = UINT64_MAX;
+      } else if (answer == 1) {
+        PickData_->SaveChanges(true);
+        unansweredAt_ = UINT64_MAX;
+      } else if (answer == 2) {
+        const QString file = dialogs_->SaveFile(QStringLiteral("別のファイルに保存"), QDir::homePath(),
+                                                QStringLiteral("データファイル (*.dat);;すべてのファイル (*)"));
+        if (file.isEmpty()) return;  // still unsaved: asked again after the next change
+        PickData_->Save(QFile::encodeName(file).toStdString());
+        ReloadStore();
+        unansweredAt_ = UINT64_MAX;
+      }
+    } catch (const std::exception& error) {
+      ReportError(error);
+    }
+  } catch (const std::exception& error) {
+    // Reported once: the next try comes with the next change (or at shutdown).
+    unansweredAt_ = PickData_->ChangeSerial();
+    ReportError(error);
+  }
 }
 
 void TMainForm::WriteSettings() {
@@ -171,9 +273,13 @@ void TMainForm::FormDestroy() {
   TreeMgr_.reset();
   ImportQueue_.reset();
   Run([this] { WriteSettings(); });
-  // The store saves the data file and the group file; a failure is reported, not swallowed.
+  // The store saves the data file and the group file; a failure is reported, not swallowed, and
+  // a second writer is asked about as after any command.
   if (PickData_) {
-    Run([this] { PickData_->Close(); });
+    unansweredAt_ = UINT64_MAX;  // the last chance: asked again
+    SaveStore();
+    if (PickData_->Writable() && !PickData_->Changed()) Run([this] { PickData_->Close(); });
+    PickData_->SetReadOnly(true);  // what is still unsaved has been reported: no second try
     PickData_.reset();
   }
 }

@@ -1,12 +1,16 @@
 #include "controls/GeneralRegistry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include "common/Cp932.h"
 #include "common/Error.h"
+#include "iddb/TextFile.h"
 
 namespace {
 
@@ -56,10 +60,60 @@ bool ParseInt32(const QString& text, int& value) {
   return true;
 }
 
-void CheckWritten(QSettings& settings) {
-  settings.sync();
-  if (settings.status() != QSettings::NoError)
-    throw Error(quillet::FromUtf8("設定を書き込めません: ") + settings.fileName().toStdString());
+[[noreturn]] void CannotWrite(const QString& file) {
+  throw Error(("設定ファイル「" + file + "」を保存できませんでした。元のファイルはそのままです。").toStdString());
+}
+
+// A value as the INI file gives it back: text (a value with commas reads as a list).
+QString AsText(const QVariant& value) {
+  if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
+  return value.toString();
+}
+
+using Values = QMap<QString, QVariant>;
+
+// The file's text for these values. QSettings writes its file through a buffer whose last failed
+// write it does not report (a full disk leaves a cut or empty file behind a clean status), so it
+// writes a scratch file here, and the text is used only when reading it back gives every value.
+QByteArray IniText(const QString& folder, const QString& file, const Values& values) {
+  QTemporaryFile scratch(folder + QStringLiteral("/.settings-XXXXXX"));
+  if (!scratch.open()) CannotWrite(file);
+  const QString scratchPath = scratch.fileName();
+  {
+    QSettings out(scratchPath, QSettings::IniFormat);
+    for (auto it = values.begin(); it != values.end(); ++it) out.setValue(it.key(), it.value());
+    out.sync();
+    if (out.status() != QSettings::NoError) CannotWrite(file);
+  }
+  QFile written(scratchPath);
+  if (!written.open(QIODevice::ReadOnly)) CannotWrite(file);
+  const QByteArray text = written.readAll();
+  written.close();
+  // Read back under a name no QSettings has seen (it caches what it read per file name).
+  QTemporaryFile check(folder + QStringLiteral("/.settings-XXXXXX"));
+  if (!check.open() || check.write(text) != text.size() || !check.flush()) CannotWrite(file);
+  check.close();
+  QSettings in(check.fileName(), QSettings::IniFormat);
+  if (in.status() != QSettings::NoError || in.allKeys().size() != values.size()) CannotWrite(file);
+  for (auto it = values.begin(); it != values.end(); ++it)
+    if (AsText(in.value(it.key())) != AsText(it.value())) CannotWrite(file);
+  return text;
+}
+
+// Sets one value: the file is read, the value put in, and the whole file written atomically
+// through the checked writer.
+void WriteValue(std::string_view key, std::string_view section, std::string_view name, const QVariant& value) {
+  const QString file = FilePath(key);
+  const QString folder = QFileInfo(file).absolutePath();
+  if (!QDir().mkpath(folder)) CannotWrite(file);
+  Values values;
+  {
+    QSettings current(file, QSettings::IniFormat);
+    for (const QString& k : current.allKeys()) values.insert(k, current.value(k));
+  }
+  values.insert(Group(section) + QLatin1Char('/') + FromAscii(name), value);
+  const QByteArray text = IniText(folder, file, values);
+  quillet::WriteWholeFile(QFile::encodeName(file).toStdString(), std::string_view(text.constData(), text.size()));
 }
 
 }  // namespace
@@ -108,20 +162,12 @@ std::string RegReadString(std::string_view key, std::string_view section, std::s
 }
 
 void RegWriteInteger(std::string_view key, std::string_view section, std::string_view name, int value) {
-  QSettings settings(FilePath(key), QSettings::IniFormat);
-  settings.beginGroup(Group(section));
-  settings.setValue(FromAscii(name), value);
-  settings.endGroup();
-  CheckWritten(settings);
+  WriteValue(key, section, name, value);
 }
 
 void RegWriteString(std::string_view key, std::string_view section, std::string_view name,
                     const std::string& value) {
-  QSettings settings(FilePath(key), QSettings::IniFormat);
-  settings.beginGroup(Group(section));
-  settings.setValue(FromAscii(name), QString::fromStdString(quillet::ToUtf8(value)));
-  settings.endGroup();
-  CheckWritten(settings);
+  WriteValue(key, section, name, QString::fromStdString(quillet::ToUtf8(value)));
 }
 
 namespace quillet {

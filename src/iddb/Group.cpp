@@ -40,21 +40,22 @@ void ShowError(const std::exception& e) {
 
 }  // namespace
 
-TGroupMgr::TGroupMgr() = default;
+TGroupMgr::TGroupMgr() : unwinding_(std::uncaught_exceptions()) {}
 
 TGroupMgr::~TGroupMgr() {
-  if (closed_ || readOnly_ || loadFailed_) return;
+  if (closed_ || readOnly_ || loadFailed_ || std::uncaught_exceptions() > unwinding_) return;
   try {
-    Save(groupFilePath_);
+    SaveIfChanged();
   } catch (const std::exception& e) {
     ShowError(e);
   }
 }
 
-void TGroupMgr::Load(const std::string& folder) {
+void TGroupMgr::Load(const std::string& folder, bool backup) {
   groupFilePath_ = quillet::JoinPath(folder, kGroupFileName);
   table_.clear();
   loadFailed_ = false;
+  changed_ = false;
   if (quillet::PathExists(groupFilePath_)) {
     std::vector<std::string> lines;
     try {
@@ -70,8 +71,9 @@ void TGroupMgr::Load(const std::string& folder) {
   } else {
     table_ = {"A" + SJ("グループＡ"), "B" + SJ("グループＢ"), "C" + SJ("グループＣ"),
               "D" + SJ("グループＤ"), "E" + SJ("ごみ箱")};
+    changed_ = true;  // the file comes into being at the next save
   }
-  if (!readOnly_) Save(groupFilePath_ + ".bak");
+  if (!readOnly_ && backup) Save(groupFilePath_ + ".bak");
 }
 
 void TGroupMgr::Save(const std::string& path) const {
@@ -81,16 +83,26 @@ void TGroupMgr::Save(const std::string& path) const {
   writer.Commit();
 }
 
+void TGroupMgr::SaveIfChanged() {
+  if (readOnly_ || loadFailed_ || !changed_ || groupFilePath_.empty()) return;
+  Save(groupFilePath_);
+  changed_ = false;
+}
+
 void TGroupMgr::Close() {
   if (closed_ || readOnly_) return;
   closed_ = true;
-  if (loadFailed_) return;
-  Save(groupFilePath_);
+  SaveIfChanged();
+}
+
+void TGroupMgr::CheckChangeable() const {
+  if (!refusal_.empty()) throw Error(refusal_);
 }
 
 void TGroupMgr::SetLines(std::vector<std::string> lines) {
-  table_ = std::move(lines);
+  table_ = lines;
   CleanTable();
+  if (table_ != lines) changed_ = true;  // the cleaned table replaces the file's at the next save
 }
 
 void TGroupMgr::CleanTable() {
@@ -122,24 +134,33 @@ std::string TGroupMgr::GroupName(char letter) const {
 }
 
 bool TGroupMgr::AddGroup(char letter, const std::string& name) {
+  CheckChangeable();
   if (!IsGroupLetter(letter) || IndexOf(letter) >= 0) return false;
+  changed_ = true;
+  ++serial_;
   table_.push_back(letter + OneLine(name));
   CleanTable();
   return true;
 }
 
 bool TGroupMgr::RenameGroup(char letter, const std::string& name) {
+  CheckChangeable();
   if (!IsGroupLetter(letter)) return false;
   const int i = IndexOf(letter);
   if (i < 0) return false;
+  changed_ = true;
+  ++serial_;
   table_[i] = letter + OneLine(name);
   return true;
 }
 
 bool TGroupMgr::DeleteGroup(char letter) {
+  CheckChangeable();
   if (!IsGroupLetter(letter) || (letter >= 'A' && letter <= 'E')) return false;
   const int i = IndexOf(letter);
   if (i < 0) return false;
+  changed_ = true;
+  ++serial_;
   table_.erase(table_.begin() + i);
   return true;
 }

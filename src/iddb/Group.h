@@ -3,6 +3,7 @@
 // E is the trash, F–Z can be added. The table lives in "ZelvoGP.dat" next to the ID data file.
 //
 // Texts are Shift-JIS byte strings; paths are file-system paths ('/'-joined, UTF-8 on Linux).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,9 +11,9 @@
 class TGroupMgr {
  public:
   TGroupMgr();
-  // Saves the table to the group file (the only moment the group file itself is written), unless
-  // Close() already did or the manager is read-only. A failure there is shown to the user; call
-  // Close() first to get it as an Error instead.
+  // Saves a changed table to the group file, unless Close() already did, the manager is
+  // read-only, or an exception is unwinding (a failed command writes nothing). A failure there is
+  // shown to the user; call Close() first to get it as an Error instead.
   ~TGroupMgr();
   TGroupMgr(const TGroupMgr&) = delete;
   TGroupMgr& operator=(const TGroupMgr&) = delete;
@@ -20,14 +21,25 @@ class TGroupMgr {
   // Group file := folder + "/ZelvoGP.dat". Reads and cleans the table, or takes the five
   // built-in groups when there is no such file, then writes the ".bak" copy (not when read-only).
   // Throws Error when the file exists but cannot be read, or the backup cannot be written.
-  void Load(const std::string& folder);
+  // With `backup` false the ".bak" copy is left to the caller (the store writes it only once
+  // the data file has been read whole).
+  void Load(const std::string& folder, bool backup = true);
   // Writes the table, one line per group with CR LF, atomically. An empty path does nothing.
   // Throws Error naming the file when the write fails.
   void Save(const std::string& path) const;
-  // The shutdown save: Save(GroupFilePath()) now, throwing on failure; the destructor then
-  // writes nothing more. Does nothing when read-only, or when the last Load could not read the
-  // group file (its groups would be lost).
+  // Writes the group file when the table changed since it was loaded or last written (or no
+  // group file existed). Throws Error on failure. Does nothing when read-only, or when the last
+  // Load could not read the group file (its groups would be lost).
+  void SaveIfChanged();
+  bool Changed() const { return changed_; }
+  void MarkChanged() { changed_ = true; }
+  // Counts the changes made to the table.
+  uint64_t ChangeSerial() const { return serial_; }
+  // The shutdown save: SaveIfChanged now; the destructor then writes nothing more.
   void Close();
+  // While a refusal is set, AddGroup, RenameGroup and DeleteGroup throw Error with its text
+  // (the store is read-only because its data file was not read whole).
+  void SetRefusal(std::string text) { refusal_ = std::move(text); }
 
   // A read-only manager writes nothing: no backup on Load, no save on Close or destruction.
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
@@ -62,7 +74,13 @@ class TGroupMgr {
 
   std::string groupFilePath_;
   std::vector<std::string> table_;
+  void CheckChangeable() const;
+
+  std::string refusal_;
   bool readOnly_ = false;
   bool closed_ = false;
   bool loadFailed_ = false;
+  bool changed_ = false;
+  uint64_t serial_ = 0;
+  int unwinding_ = 0;  // exceptions in flight when the manager was made
 };

@@ -1,5 +1,8 @@
 #include "iddb/PickEngine.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <unordered_set>
 
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
@@ -33,6 +37,19 @@ std::string TodayText() {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%4d%2d%2d", today.year, today.month, today.day);
   return buffer;
+}
+
+// A handle is at most 40 bytes in the data file: the reader splits the line there, so a longer
+// one would run into the nickname. Cut after the last whole character that fits.
+std::string CutHandle(const std::string& handle) {
+  if (handle.size() <= kHandleWidth) return handle;
+  size_t end = 0;
+  while (end < handle.size()) {
+    const size_t width = IsLeadByte(static_cast<unsigned char>(handle[end])) && end + 1 < handle.size() ? 2 : 1;
+    if (end + width > kHandleWidth) break;
+    end += width;
+  }
+  return handle.substr(0, end);
 }
 
 // The four texts of an entry are lines of the data file; a line feed inside one would shift
@@ -66,10 +83,16 @@ void ShowError(const std::exception& e) {
 }  // namespace
 
 TPickData::TPickData()
-    : hash_(std::make_unique<TDynamicHash>(0)), groups_(std::make_unique<TGroupMgr>()) {}
+    : hash_(std::make_unique<TDynamicHash>(0)),
+      groups_(std::make_unique<TGroupMgr>()),
+      unwinding_(std::uncaught_exceptions()) {}
 
 TPickData::~TPickData() {
-  if (closed_ || readOnly_) return;
+  // While an error unwinds, what the store holds may be half of a change: it is not written.
+  if (closed_ || !Writable() || std::uncaught_exceptions() > unwinding_) {
+    groups_->SetReadOnly(true);
+    return;
+  }
   try {
     Close();
   } catch (const std::exception& e) {
@@ -83,20 +106,83 @@ void TPickData::SetReadOnly(bool readOnly) {
 }
 
 void TPickData::Close() {
-  if (closed_ || readOnly_) return;
+  if (closed_ || !Writable()) return;
   closed_ = true;
-  std::exception_ptr failure;
   try {
-    if (loadFailed_)
-      throw Error("the data file " + dataFilePath_ +
-                  " could not be read at start-up, so it was not written: its entries are not in memory");
-    if (!dataFilePath_.empty()) Save(dataFilePath_);
+    if (!Changed() && DataFileChangedOnDisk()) {
+      groups_->SetReadOnly(true);  // nothing of ours to keep: theirs stays as they wrote it
+      return;
+    }
+    changed_ = true;
+    groups_->MarkChanged();
+    SaveChanges();
   } catch (...) {
-    failure = std::current_exception();
+    groups_->SetReadOnly(true);
+    throw;
   }
-  // The group file is written even when the data file could not be.
   groups_->Close();
-  if (failure) std::rethrow_exception(failure);
+}
+
+std::string TPickData::RefusalText() const {
+  return "データファイル「" + dataFilePath_ + "」を最後まで読めなかったため、読み取り専用で開いています（" +
+         damage_ + "）。変更はできません。修復してから開き直してください。";
+}
+
+void TPickData::CheckWritable() const {
+  if (!damage_.empty()) throw Error(RefusalText());
+}
+
+void TPickData::SetDamage(const std::string& reason) {
+  damage_ = reason;
+  groups_->SetRefusal(RefusalText());
+  // The damaged file is kept as it is beside the good backup, which stays untouched.
+  if (readOnly_ || !quillet::PathExists(dataFilePath_)) return;
+  try {
+    const std::string copy = quillet::BrokenCopyName(dataFilePath_);
+    quillet::CopyFileBytes(dataFilePath_, copy);
+    brokenCopy_ = copy;
+  } catch (const std::exception&) {
+    // Unreadable: the file itself stays, since nothing is written over it.
+  }
+}
+
+bool TPickData::DataFileChangedOnDisk() const {
+  return !dataFilePath_.empty() && quillet::FileChangedSince(dataFilePath_, known_);
+}
+
+namespace {
+
+// Holds an exclusive lock on a folder while it lives, so that two processes of this program do
+// not both find the data file unchanged and then write it one after the other.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void TPickData::SaveChanges(bool overwrite) {
+  if (!Writable() || dataFilePath_.empty() || !Changed()) return;
+  const FolderLock lock(dataFolder_);
+  if (!overwrite && DataFileChangedOnDisk())
+    throw TDataFileChanged("データファイル「" + dataFilePath_ +
+                           "」はこのプログラムが読み込んだ後にほかのプログラムによって書き換えられました。"
+                           "上書きしないよう、何も保存していません。");
+  if (changed_) {
+    Save(dataFilePath_);
+    changed_ = false;
+  }
+  groups_->SaveIfChanged();
 }
 
 // ---- the data file ----
@@ -123,6 +209,7 @@ void TPickData::ResetForLoad() {
   unreadRemainder_.clear();
   loadStoppedEarly_ = false;
   cursor_ = 0;
+  current_ = Current{};
 }
 
 namespace {
@@ -154,21 +241,38 @@ class LineSplitter {
 bool TPickData::Load(const std::string& path) {
   dataFilePath_ = path;
   dataFolder_ = quillet::FolderOf(path);
+  damage_.clear();
+  brokenCopy_.clear();
+  formatError_.clear();
+  groups_->SetRefusal("");
+  closed_ = false;
   if (!quillet::PathExists(path)) {
     // No data file yet: take the group table of the folder so that IDs registered during the run
     // get real groups, and make sure the file can be written at shutdown.
     if (!readOnly_ && !quillet::MakeFolderPath(dataFolder_))
-      throw Error("cannot create the data folder " + dataFolder_);
-    loadFailed_ = false;
-    groups_->Load(dataFolder_);
+      throw Error("データフォルダ「" + dataFolder_ + "」を作成できません");
+    known_ = quillet::FileFingerprint{};
+    changed_ = false;
+    groups_->Load(dataFolder_, writeBackup_);
     return false;
   }
 
   ResetForLoad();
-  // Until the file has been read, a save would replace it with less than it holds.
-  loadFailed_ = true;
-  groups_->Load(dataFolder_);
-  loaded_ = quillet::ReadFileBytes(path, loadedSize_);
+  changed_ = false;
+  struct stat before {};
+  try {
+    groups_->Load(dataFolder_, false);
+    ::stat(path.c_str(), &before);
+    loaded_ = quillet::ReadFileBytes(path, loadedSize_);
+  } catch (const std::exception& e) {
+    // Until the file has been read, a save would replace it with less than it holds.
+    SetDamage(e.what());
+    throw;
+  }
+  known_.exists = true;
+  known_.size = static_cast<uint64_t>(before.st_size);
+  known_.mtimeNs = static_cast<int64_t>(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec;
+  known_.checksum = quillet::Checksum(std::string_view(loaded_.get(), loadedSize_));
   entries_.reserve(std::min<size_t>(loadedSize_ / 96 + 16, size_t{1} << 20));
 
   const std::string today = TodayText();
@@ -208,21 +312,20 @@ bool TPickData::Load(const std::string& path) {
     entries_.push_back(entry);
   }
 
-  loadFailed_ = false;
   if (!failure.empty()) {
-    // Keep the records that could not be read, byte for byte, so that no save loses them.
+    // The records after the faulty one are not in memory: registering one of them again would
+    // make a second record, and any save would lose them. The store stays read-only.
     unreadRemainder_.assign(loaded_.get() + recordStart, loadedSize_ - recordStart);
     loadStoppedEarly_ = true;
-    quillet::ui().ShowMessage(failure);
+    formatError_ = failure;
+    SetDamage(quillet::ToUtf8(failure));
+    if (!quietFormatError_) quillet::ui().ShowMessage(failure);
+    return true;
   }
 
-  if (!readOnly_) {
-    if (loadStoppedEarly_) {
-      // The backup is the file as it was (the first part in loaded_ may have been normalised).
-      quillet::WriteWholeFile(path + ".bak", quillet::ReadWholeFile(path));
-    } else {
-      Save(path + ".bak");
-    }
+  if (!readOnly_ && writeBackup_) {
+    Save(path + ".bak");
+    groups_->Save(groups_->GroupFilePath() + ".bak");
   }
   return true;
 }
@@ -248,7 +351,7 @@ size_t TPickData::RecordInPlace(const Entry& e, size_t& start) const {
 }
 
 void TPickData::Save(const std::string& path) {
-  if (entries_.empty() && unreadRemainder_.empty()) return;
+  if (entries_.empty()) return;
 
   std::array<bool, 256> writable{};
   for (int c = 'A'; c <= 'Z'; ++c)
@@ -288,14 +391,21 @@ void TPickData::Save(const std::string& path) {
     }
   }
   flushRun();
-  writer.Write(unreadRemainder_);
   writer.Commit();
+  if (path == dataFilePath_) known_ = writer.Fingerprint();
 
-  // Only once the file no longer lists them do the dropped entries lose their files.
+  std::unordered_set<std::string_view> keptIds;
+  // Only once the file no longer lists them do the dropped entries lose their files; an ID that
+  // a kept entry also has (two records of one ID) keeps them, since they are that entry's too.
   for (size_t i : dropped) {
-    const std::string id(entries_[i].id.View());
-    DeleteProfileFile(id);
-    DeleteMemoFile(id);
+    const std::string_view id = entries_[i].id.View();
+    if (keptIds.empty())
+      for (const Entry& e : entries_)
+        if (e.attribute.size > 0 && writable[static_cast<unsigned char>(e.attribute.data[0])])
+          keptIds.insert(e.id.View());
+    if (keptIds.count(id)) continue;
+    DeleteProfileFile(std::string(id));
+    DeleteMemoFile(std::string(id));
   }
 }
 
@@ -310,13 +420,16 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
                          const std::string& memo, const std::string& group, bool autoRegist,
                          bool hasMemo, const std::vector<std::string>* memoLines, bool hasProfile,
                          const std::vector<std::string>* profileLines) {
+  CheckWritable();
   // An entry the data file could not read back would stop every later load at that record.
   if (!IsNiftyID(id) || id.find('\n') != std::string::npos) return;
+  changed_ = true;
+  ++serial_;
 
   const char letter = groups_->IsGroup(group) ? group[0] : 'E';
   const std::string flags{letter, autoRegist ? 'A' : ' ', hasProfile ? 'P' : ' '};
   const char memoFlag = hasMemo ? 'M' : ' ';
-  std::string handleLine = OneLine(PadRight(handle, kHandleWidth) + alias);
+  std::string handleLine = OneLine(PadRight(CutHandle(handle), kHandleWidth) + alias);
   const bool writeMemo = hasMemo && memoLines && !memoLines->empty();
   const bool writeProfile = hasProfile && profileLines && !profileLines->empty();
 
@@ -353,21 +466,30 @@ void TPickData::RegistID(const std::string& id, const std::string& handle, const
 }
 
 void TPickData::ChangeGroup(const std::string& id, const std::string& group) {
+  CheckWritable();
   const int p = PositionOf(id);
   if (p < 0) return;
+  changed_ = true;
+  ++serial_;
   entries_[p].attribute.data[0] = groups_->IsGroup(group) ? group[0] : 'E';
 }
 
 void TPickData::SetAutoRegist(const std::string& id, bool on) {
+  CheckWritable();
   const int p = PositionOf(id);
   if (p < 0) return;
+  changed_ = true;
+  ++serial_;
   entries_[p].attribute.data[1] = on ? 'A' : ' ';
 }
 
 void TPickData::SetRegistDate(const std::string& id, const std::string& year,
                               const std::string& month, const std::string& day) {
+  CheckWritable();
   const int p = PositionOf(id);
   if (p < 0) return;
+  changed_ = true;
+  ++serial_;
   Slice& attribute = entries_[p].attribute;
   const std::string_view old = attribute.View();
   Replace(attribute, PadRight(Copy(old, 1, 3), 3) + PadLeft(year, 4) + PadLeft(month, 2) +
@@ -376,8 +498,11 @@ void TPickData::SetRegistDate(const std::string& id, const std::string& year,
 
 void TPickData::SetUpdateDate(const std::string& id, const std::string& year,
                               const std::string& month, const std::string& day) {
+  CheckWritable();
   const int p = PositionOf(id);
   if (p < 0) return;
+  changed_ = true;
+  ++serial_;
   Slice& attribute = entries_[p].attribute;
   const std::string_view old = attribute.View();
   Replace(attribute, PadRight(Copy(old, 1, 11), 11) + PadLeft(year, 4) + PadLeft(month, 2) +
@@ -480,7 +605,12 @@ void TPickData::LoadTextFile(const std::string& path, std::vector<std::string>& 
   if (p >= 0) {
     Slice& attribute = entries_[p].attribute;
     if (attribute.size < kAttributeLength) attribute = Own(PadRight(attribute.View(), kAttributeLength));
-    attribute.data[flagColumn - 1] = exists ? flag : ' ';
+    const char now = exists ? flag : ' ';
+    if (attribute.data[flagColumn - 1] != now && damage_.empty()) {
+      attribute.data[flagColumn - 1] = now;
+      changed_ = true;
+      ++serial_;
+    }
   }
 }
 
@@ -498,6 +628,7 @@ void TPickData::LoadMemoFile(std::vector<std::string>& lines) {
 
 void TPickData::SaveTextFile(const std::string& folder, const std::string& id,
                              const std::vector<std::string>& lines, std::string_view folderMessage) {
+  CheckWritable();
   if (dataFolder_.empty()) throw Error("no data folder is known: load the data file first");
   if (!UsableAsFileName(id)) throw Error("cannot make a file name from the ID " + quillet::ToUtf8(id));
   const std::string path = quillet::JoinPath(folder, quillet::ToUtf8(id) + ".txt");
@@ -518,11 +649,13 @@ void TPickData::SaveMemoFile(const std::string& id, const std::vector<std::strin
 }
 
 void TPickData::DeleteProfileFile(const std::string& id) {
+  CheckWritable();
   if (!UsableAsFileName(id) || dataFolder_.empty()) return;
   ::unlink(ProfileFilePath(id).c_str());
 }
 
 void TPickData::DeleteMemoFile(const std::string& id) {
+  CheckWritable();
   if (!UsableAsFileName(id) || dataFolder_.empty()) return;
   ::unlink(MemoFilePath(id).c_str());
 }

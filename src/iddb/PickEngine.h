@@ -14,14 +14,23 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Error.h"
 #include "iddb/DynamicHash.h"
 #include "iddb/Group.h"
+#include "iddb/TextFile.h"
+
+// The data file was changed by another program since this one last read or wrote it; nothing
+// was written.
+class TDataFileChanged : public Error {
+ public:
+  using Error::Error;
+};
 
 class TPickData {
  public:
   TPickData();
-  // Saves the data file to the path of the last Load and the group file (see Close), unless
-  // Close() already did or the store is read-only. A failure there is shown to the user.
+  // Saves what changed (see Close), unless Close() already did, the store is read-only, or an
+  // exception is unwinding (a failed command writes nothing). A failure there is shown to the user.
   ~TPickData();
   TPickData(const TPickData&) = delete;
   TPickData& operator=(const TPickData&) = delete;
@@ -29,29 +38,62 @@ class TPickData {
   // ---- the data file ----
   // Remembers the path and its folder, then reads the file. False when it does not exist: the
   // entries in memory stay, the data folder is created and the group table is loaded from it, so
-  // the file comes into being at shutdown. Otherwise true, also after a format error (shown to
-  // the user with its line count); the unread rest of the file is then kept and written back
-  // unchanged. Right after reading, writes the ".bak" copy (not when read-only).
+  // the file comes into being at the first save. Otherwise true, also after a format error (shown
+  // to the user with its line count unless SetQuietFormatError). Right after a whole read, writes
+  // the ".bak" copy (not when read-only).
+  // When the file could not be read whole (a format error, a read error), the store is damaged
+  // (Damage()): it refuses every change, writes nothing, leaves the ".bak" alone and copies the
+  // damaged file beside it as ".broken-YYYYMMDD-HHMMSS" (not when read-only).
   // Throws Error when a file cannot be read or written.
   bool Load(const std::string& path);
-  // Writes every entry that is not in the trash, then any unread rest of the loaded file,
-  // atomically; trash entries with a profile lose their profile and memo files once the file is
-  // written. An empty store writes nothing. Throws Error naming the file when the write fails
-  // (the old file then stays as it was). Read-only mode does not stop an explicit Save.
+  // Writes every entry that is not in the trash atomically; trash entries with a profile lose
+  // their profile and memo files once the file is written, unless a kept entry has the same ID.
+  // An empty store writes nothing. Throws Error naming the file when the write fails (the old
+  // file then stays as it was). Read-only mode does not stop an explicit Save.
   void Save(const std::string& path);
-  // The shutdown save: Save(DataFilePath()) when a path is known, then the group file. Throws
-  // Error on failure; afterwards the destructor writes nothing. Does nothing when read-only.
-  // When the last Load could not read an existing data file, that file is left as it was (the
-  // store does not hold its entries) and Close reports it with an Error.
+  // Writes the data file and the group file when they changed since the last load or save. When
+  // the data file on disk is not what this store last read or wrote (another program wrote it),
+  // writes nothing and throws TDataFileChanged, unless `overwrite`. Does nothing while read-only
+  // or damaged. Throws Error when a write fails.
+  void SaveChanges(bool overwrite = false);
+  // Whether something is waiting for SaveChanges.
+  bool Changed() const { return Writable() && (changed_ || groups_->Changed()); }
+  // Counts the changes made to the entries and the groups: tells whether something changed since.
+  uint64_t ChangeSerial() const { return serial_ + groups_->ChangeSerial(); }
+  // Whether the data file on disk differs from what this store last read or wrote.
+  bool DataFileChangedOnDisk() const;
+  // The shutdown save: writes the data file and the group file (as SaveChanges, so a second
+  // writer is noticed; when nothing changed here and the file changed on disk, theirs stays and
+  // nothing is written). Afterwards the destructor writes nothing. Does nothing when read-only
+  // or damaged.
   void Close();
 
   // A read-only store writes nothing by itself: no backups, no folder creation, no save at Close
   // or destruction. For looking at a data folder without touching it.
   void SetReadOnly(bool readOnly);
   bool ReadOnly() const { return readOnly_; }
+  // Why the data file could not be read whole (UTF-8), or empty. While it is set every change is
+  // refused with an Error saying so (RefusalText()) and nothing is written.
+  const std::string& Damage() const { return damage_; }
+  std::string RefusalText() const;
+  // Throws Error(RefusalText()) while the store is damaged.
+  void CheckWritable() const;
+  // Whether the store may change and write its files: not read-only and not damaged.
+  bool Writable() const { return !readOnly_ && damage_.empty(); }
+  // The copy of the damaged data file made by the last Load, or empty.
+  const std::string& BrokenCopy() const { return brokenCopy_; }
+  // The format error of the last Load (Shift-JIS), or empty.
+  const std::string& FormatError() const { return formatError_; }
+  // Whether Load writes the ".bak" copy (on by default). A program that reads the file again
+  // during a run keeps the copy made at start-up.
+  void SetWriteBackup(bool write) { writeBackup_ = write; }
+  // The format error is not shown by Load; the caller shows it (with a question of its own).
+  void SetQuietFormatError(bool quiet) { quietFormatError_ = quiet; }
 
   // ---- changing entries (an ID that is not stored is ignored, except by RegistID) ----
-  // Registers a new ID or updates a stored one. A group that does not exist becomes "E". The
+  // Every change throws Error (RefusalText) while the store is damaged.
+  // Registers a new ID or updates a stored one. A group that does not exist becomes "E". A
+  // handle longer than 40 bytes is cut at the last whole character within 40 bytes. The
   // line lists may be null when registering a new ID. An ID that fails the ID test, or holds a
   // line feed, is refused (the file could not be read back); line feeds in the texts become spaces.
   void RegistID(const std::string& id, const std::string& handle, const std::string& alias,
@@ -129,6 +171,7 @@ class TPickData {
   };
 
   int PositionOf(std::string_view id);
+  void SetDamage(const std::string& reason);
   // The end offset in the loaded bytes of an entry whose four lines stand there as Save writes
   // them (line ends included), with `start` set to its first byte; 0 otherwise.
   size_t RecordInPlace(const Entry& e, size_t& start) const;
@@ -155,5 +198,13 @@ class TPickData {
   bool loadStoppedEarly_ = false;
   bool readOnly_ = false;
   bool closed_ = false;
-  bool loadFailed_ = false;
+  bool changed_ = false;
+  uint64_t serial_ = 0;
+  bool quietFormatError_ = false;
+  bool writeBackup_ = true;
+  std::string damage_;
+  std::string brokenCopy_;
+  std::string formatError_;
+  quillet::FileFingerprint known_;  // the data file as last read or written here
+  int unwinding_ = 0;               // exceptions in flight when the store was made
 };

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -117,28 +118,134 @@ std::string LineReader::ReadFrom(uint64_t offset) {
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path)
     : path_(path), file_(std::make_unique<QSaveFile>(ToQtPath(path))) {
-  if (!file_->open(QIODevice::WriteOnly))
-    throw Error("cannot create " + path + ": " + file_->errorString().toStdString());
+  errno = 0;
+  // Unbuffered: every byte is handed to the system by our own checked writes below, never by a
+  // buffer Qt empties at commit without reporting its failure.
+  if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    const int error = errno;
+    throw Error(SaveFailureText(path, error ? SystemErrorText(error) : file_->errorString().toStdString()));
+  }
   buffer_.reserve(kFlushSize + 4096);
 }
 
-AtomicFileWriter::~AtomicFileWriter() = default;
+AtomicFileWriter::~AtomicFileWriter() {
+  if (file_ && file_->isOpen()) file_->cancelWriting();
+}
+
+uint64_t AtomicFileWriter::ExtendChecksum(uint64_t checksum, std::string_view bytes) {
+  for (const char c : bytes) {
+    checksum ^= static_cast<unsigned char>(c);
+    checksum *= 1099511628211ull;
+  }
+  return checksum;
+}
+
+void AtomicFileWriter::Fail(int error) {
+  file_->cancelWriting();
+  throw Error(SaveFailureText(path_, SystemErrorText(error)));
+}
 
 void AtomicFileWriter::Flush() {
-  if (buffer_.empty()) return;
-  const qint64 written = file_->write(buffer_.data(), static_cast<qint64>(buffer_.size()));
-  if (written != static_cast<qint64>(buffer_.size())) {
-    const std::string reason = file_->errorString().toStdString();
-    file_->cancelWriting();
-    throw Error("cannot write " + path_ + ": " + reason);
+  const int fd = file_->handle();
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t n = ::write(fd, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    if (n == 0) Fail(ENOSPC);
+    done += static_cast<size_t>(n);
   }
   buffer_.clear();
 }
 
 void AtomicFileWriter::Commit() {
   Flush();
-  if (!file_->commit())
-    throw Error("cannot write " + path_ + ": " + file_->errorString().toStdString());
+  // A file system may only report that it is full when the data goes to the disk.
+  if (::fsync(file_->handle()) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+  // The time our bytes were written, read before the rename: a later writer cannot slip in.
+  struct stat st;
+  if (::fstat(file_->handle(), &st) == 0)
+    mtimeNs_ = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  errno = 0;
+  if (!file_->commit()) {
+    const int error = errno;
+    throw Error(SaveFailureText(path_, error ? SystemErrorText(error) : file_->errorString().toStdString()));
+  }
+}
+
+FileFingerprint AtomicFileWriter::Fingerprint() const {
+  FileFingerprint f;
+  f.exists = true;
+  f.size = size_;
+  f.mtimeNs = mtimeNs_;
+  f.checksum = checksum_;
+  return f;
+}
+
+// ---- messages, fingerprints, copies ----
+
+std::string SystemErrorText(int error) {
+  switch (error) {
+    case ENOSPC: return "ディスクの空き容量が足りません";
+    case EDQUOT: return "ディスクの使用量の上限を超えます";
+    case EFBIG: return "ファイルが大きすぎます";
+    case EACCES:
+    case EPERM: return "書き込む権限がありません";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    case EIO: return "入出力エラーが起きました";
+    case ENOENT: return "フォルダがありません";
+    case ENOTDIR: return "フォルダの場所にファイルがあります";
+    case EISDIR: return "ファイルの場所にフォルダがあります";
+    case ENAMETOOLONG: return "ファイル名が長すぎます";
+    default: return "エラー番号 " + std::to_string(error) + ": " + std::strerror(error);
+  }
+}
+
+std::string SaveFailureText(const std::string& path, const std::string& reason) {
+  return "「" + path + "」を保存できませんでした（" + reason + "）。元のファイルはそのままです。";
+}
+
+uint64_t Checksum(std::string_view bytes) {
+  return AtomicFileWriter::ExtendChecksum(AtomicFileWriter::kChecksumStart, bytes);
+}
+
+FileFingerprint FingerprintOf(const std::string& path) {
+  FileFingerprint f;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return f;
+  size_t size = 0;
+  const std::unique_ptr<char[]> bytes = ReadFileBytes(path, size);
+  f.exists = true;
+  f.size = size;
+  f.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  f.checksum = Checksum(std::string_view(bytes.get(), size));
+  return f;
+}
+
+bool FileChangedSince(const std::string& path, const FileFingerprint& known) {
+  struct stat st;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists != known.exists) return true;
+  if (!exists) return false;
+  if (static_cast<uint64_t>(st.st_size) != known.size) return true;
+  const int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  if (mtime == known.mtimeNs) return false;
+  // Touched, perhaps rewritten with the same length: the bytes decide.
+  return FingerprintOf(path).checksum != known.checksum;
+}
+
+std::string BrokenCopyName(const std::string& path) {
+  const std::string base =
+      path + ".broken-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+  std::string name = base;
+  for (int n = 2; PathExists(name); ++n) name = base + "-" + std::to_string(n);
+  return name;
+}
+
+void CopyFileBytes(const std::string& source, const std::string& target) {
+  WriteWholeFile(target, ReadWholeFile(source));
 }
 
 // ---- small file-system helpers ----

@@ -49,8 +49,19 @@ class LineReader {
   uint64_t bufferStart_ = 0;  // file offset of data_[0]
 };
 
+// What a file looked like when this program last read or wrote it; tells a change by another
+// program. An absent file has exists == false.
+struct FileFingerprint {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t mtimeNs = 0;
+  uint64_t checksum = 0;
+};
 // Writes a file through QSaveFile: the bytes go to a temporary file that replaces the old file
-// only in Commit(), so a failure or a crash part-way leaves the old file as it was.
+// only in Commit(), so a failure or a crash part-way leaves the old file as it was. Every write
+// reaches the file system (and is flushed to the disk) before the rename, and its result is
+// checked: a full disk fails the save instead of renaming a cut file over the old one. Errors
+// are in Japanese and say that the old file is unchanged.
 class AtomicFileWriter {
  public:
   // Throws Error naming the file when it cannot be created.
@@ -60,6 +71,8 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes) {
+    checksum_ = ExtendChecksum(checksum_, bytes);
+    size_ += bytes.size();
     buffer_.append(bytes);
     if (buffer_.size() >= kFlushSize) Flush();
   }
@@ -69,15 +82,41 @@ class AtomicFileWriter {
   }
   // Throws Error naming the file when any write or the final rename failed.
   void Commit();
+  // What the committed file holds: its fingerprint without reading it back.
+  FileFingerprint Fingerprint() const;
+
+  static uint64_t ExtendChecksum(uint64_t checksum, std::string_view bytes);
+  static constexpr uint64_t kChecksumStart = 14695981039346656037ull;
 
  private:
+  [[noreturn]] void Fail(int error);
   static constexpr size_t kFlushSize = 256 * 1024;
   void Flush();
 
   std::string path_;
   std::unique_ptr<QSaveFile> file_;
   std::string buffer_;
+  uint64_t checksum_ = kChecksumStart;
+  uint64_t size_ = 0;
+  int64_t mtimeNs_ = 0;
 };
+
+// A system error number in Japanese, for the messages the user reads.
+std::string SystemErrorText(int error);
+// "「PATH」を保存できませんでした（REASON）。元のファイルはそのままです。" (UTF-8).
+std::string SaveFailureText(const std::string& path, const std::string& reason);
+
+// The file's fingerprint now (the checksum over its bytes); throws Error when it cannot be read.
+FileFingerprint FingerprintOf(const std::string& path);
+uint64_t Checksum(std::string_view bytes);
+// Whether the file on disk is no longer what `known` describes: absent/present changed, size
+// changed, or (when the modification time moved) different bytes.
+bool FileChangedSince(const std::string& path, const FileFingerprint& known);
+
+// path + ".broken-YYYYMMDD-HHMMSS" (local time now); a suffix "-2", "-3"... when taken.
+std::string BrokenCopyName(const std::string& path);
+// Copies a file's bytes to `target` atomically; throws Error on failure.
+void CopyFileBytes(const std::string& source, const std::string& target);
 
 // Whether something (file or folder) exists at the path.
 bool PathExists(const std::string& path);

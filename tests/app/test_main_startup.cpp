@@ -145,7 +145,9 @@ TEST_F(MainFormTest, UnreadableDataFileIsReportedAndNothingIsWrittenBack) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].icon, quillet::Dialogs::Icon::Error);
   EXPECT_TRUE(messages[0].text.endsWith('.'));
-  w.PickData().RegistID("XYZ00001", "new", "", "", "A", false, false, nullptr, false, nullptr);
+  // The store is read-only: changes are refused, and the title says so.
+  EXPECT_TRUE(w.windowTitle().contains(QStringLiteral("読み取り専用")));
+  EXPECT_THROW(w.PickData().RegistID("XYZ00001", "new", "", "", "A", false, false, nullptr, false, nullptr), Error);
   Close();
   // The store does not try to save over what it could not read: no second error.
   EXPECT_EQ(dialogs_.Messages().size(), 1u);

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -83,6 +85,38 @@ TEST_F(Registry, UnwritableLocationRaisesError) {
   blocker.close();
   EXPECT_THROW(RegWriteInteger(kKey, "View", "Left", 1), Error);
   EXPECT_EQ(RegReadInteger(kKey, "View", "Left", 218), 218);
+}
+
+// A full disk: the write fails, and the file keeps every value it had.
+TEST_F(Registry, WriteOntoAFullDiskFailsAndKeepsTheOldFile) {
+  RegWriteInteger(kKey, "View", "Left", 1);
+  RegWriteString(kKey, "Keyword", "0", quillet::FromUtf8("検索語"));
+  QFile f(File());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray before = f.readAll();
+  f.close();
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 16;
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  bool threw = false;
+  try {
+    RegWriteInteger(kKey, "View", "Top", 2);
+  } catch (const Error& e) {
+    threw = true;
+    EXPECT_NE(std::string(e.what()).find("元のファイルはそのままです"), std::string::npos) << e.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_TRUE(threw);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), before);
+  EXPECT_EQ(QDir(dir_.path() + "/Qmr").entryList(QDir::Files | QDir::Hidden).size(), 1);  // no scratch left
+  EXPECT_EQ(RegReadInteger(kKey, "View", "Left", 218), 1);
+  EXPECT_EQ(RegReadInteger(kKey, "View", "Top", 123), 123);
+  EXPECT_EQ(RegReadString(kKey, "Keyword", "0", ""), quillet::FromUtf8("検索語"));
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(DataFileTest, AttributeLinesArePaddedCutAndDated) {
   EXPECT_EQ(store.GroupMgr().Count(), 6);
 }
 
-TEST_F(DataFileTest, FormatErrorKeepsTheUnreadRecords) {
+TEST_F(DataFileTest, FormatErrorKeepsEveryRecordOnDisk) {
   // The ID of the second record has four letters: the message names line 5.
   const std::string original = Record("ABC12345", "h1", "m1", "A  1999 1 11999 1 1 ") +
                                Record("ABCD1234", "h2", "m2", "A  1999 1 11999 1 1 ") +
@@ -86,14 +86,14 @@ TEST_F(DataFileTest, FormatErrorKeepsTheUnreadRecords) {
     EXPECT_EQ(ui.messages[0], U("データファイル(ID)の形式が正しくありません。(5)"));
     EXPECT_EQ(store.EntryCount(), 1);
     EXPECT_TRUE(store.LoadStoppedEarly());
-    EXPECT_EQ(ReadFile(DataFile() + ".bak"), original);
-    store.RegistID("NEW00001", "new", "", "", "B", false, false, nullptr, false, nullptr);
+    EXPECT_EQ(store.UnreadRemainder(), original.substr(original.find("ABCD1234")));
+    // No backup is made from a damaged file; it is copied beside instead.
+    EXPECT_FALSE(Exists(DataFile() + ".bak"));
+    EXPECT_EQ(ReadFile(store.BrokenCopy()), original);
+    // Registering an ID among the unread records would make a second record of it.
+    EXPECT_THROW(store.RegistID("XYZ99999", "new", "", "", "B", false, false, nullptr, false, nullptr), Error);
   }
-  // Saved: the entries held, then the unread rest exactly as it was.
-  EXPECT_EQ(ReadFile(DataFile()), Record("ABC12345", "h1", "m1", "A  1999 1 11999 1 1 ") +
-                                      Record("NEW00001", "new" + std::string(37, ' '), "",
-                                             "B  2024 3 52024 3 5 ") +
-                                      original.substr(original.find("ABCD1234")));
+  EXPECT_EQ(ReadFile(DataFile()), original);
 }
 
 TEST_F(DataFileTest, TruncatedAndTrailingLinesGiveTheirMessages) {
@@ -118,9 +118,9 @@ TEST_F(DataFileTest, TruncatedAndTrailingLinesGiveTheirMessages) {
     ASSERT_EQ(ui.messages.size(), 1u) << c.message;
     EXPECT_EQ(ui.messages[0], c.message);
     EXPECT_EQ(store.EntryCount(), c.entries);
-    EXPECT_EQ(ReadFile(DataFile() + ".bak"), c.bytes);
+    EXPECT_FALSE(Exists(DataFile() + ".bak"));
     store.Close();
-    EXPECT_EQ(ReadFile(DataFile()), c.bytes);  // nothing lost when it is written back
+    EXPECT_EQ(ReadFile(DataFile()), c.bytes);  // nothing written over it
   }
   // Ending exactly after a record, and an empty file, are no errors.
   ui.messages.clear();
@@ -262,8 +262,9 @@ TEST_F(DataFileTest, FilesThatCouldNotBeReadAreNotOverwritten) {
   ASSERT_EQ(mkdir(Path("ZelvoGP.dat").c_str(), 0700), 0);  // unreadable as a file
   TPickData store;
   EXPECT_THROW(store.Load(DataFile()), Error);
-  store.RegistID("NEW00001", "h", "", "", "A", false, false, nullptr, false, nullptr);
-  EXPECT_THROW(store.Close(), Error);
+  EXPECT_FALSE(store.Damage().empty());
+  EXPECT_THROW(store.RegistID("NEW00001", "h", "", "", "A", false, false, nullptr, false, nullptr), Error);
+  store.Close();
   EXPECT_EQ(ReadFile(DataFile()), original);
   EXPECT_FALSE(Exists(DataFile() + ".bak"));
 
