@@ -1,7 +1,12 @@
 #include "app/Application.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "app/Dialogs.h"
 #include "app/GuiInterface.h"
+#include "app/Icons.h"
 #include "app/MainForm.h"
 
 namespace quillet {
@@ -15,10 +20,25 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   return false;
 }
 
+bool InstallJapaneseTranslation(QCoreApplication& app) {
+  // Dates, numbers and Qt's texts follow Japanese, as the rest of the window does.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
 int RunDesktop(int argc, char** argv) {
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("quillet"));
+  TApplication::setApplicationDisplayName(ApplicationTitle());
   TApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  TApplication::setDesktopFileName(QStringLiteral("quillet"));
+  TApplication::setWindowIcon(ProgramIcon());
+  InstallJapaneseTranslation(app);
   TMainForm window;
   window.show();
   return app.exec();

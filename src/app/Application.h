@@ -12,6 +12,10 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Loads Qt's own Japanese texts (standard buttons, file dialogs) whatever the locale: every other
+// text of the program is Japanese. False when the translation is not installed.
+bool InstallJapaneseTranslation(QCoreApplication& app);
+
 // Sets the application title, creates the main window, runs the event loop until it closes.
 int RunDesktop(int argc, char** argv);
 

@@ -144,6 +144,7 @@ class TMainForm : public QMainWindow {
   void IDViewDrawItem(TListGrid* control, int index, const QRect& rect, QPainter& canvas);
   void IDViewClick();
   void ShowIDData(const std::string& id);
+  void ClearEditor();  // every field empty, "更新" disabled
   void IDEditChange();
   void GroupEditChange();
   void IDSearchClick();
@@ -200,6 +201,7 @@ class TMainForm : public QMainWindow {
   };
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -218,6 +220,7 @@ class TMainForm : public QMainWindow {
   TDragDropFilter* dragDrop_ = nullptr;
   QTimer* progressTimer_ = nullptr;
   void ReadSettings();     // MainFormStartup.cpp
+  int DesignedColumnWidth(int designed) const;
   void WriteSettings();    // MainFormStartup.cpp
   void OpenDataFile();     // MainFormStartup.cpp
   void ApplyScale(QAction* command);
@@ -246,6 +249,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TTreeMgr> TreeMgr_;
   std::unique_ptr<TImportQueue> ImportQueue_;
   bool closeAfterImport_ = false;
+  QSize outerSize_;  // the stored outer size, until the frame around the window is known
   QStandardItemModel* headerModel_ = nullptr;
   bool section0Clickable_ = true;
   bool treeEditable_ = false;

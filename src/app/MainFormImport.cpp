@@ -76,7 +76,7 @@ void TMainForm::BuildCommands() {
 void TMainForm::Convert1Click() {
   if (Importing()) return;  // disabled while a log import runs
   const QStringList files = dialogs_->OpenFiles(
-      QString(), StartFolder(),
+      QStringLiteral("他ソフトからのインポート"), StartFolder(),
       QStringLiteral("楓ﾁｬｯﾄ･Wisp･ぜるぼ形式(*.dat);;MOLTA･兎式Picker形式(*.lst);;idVault形式(*.idb);;すべてのファイル(*.*)"),
       false);
   if (files.isEmpty() || !QFileInfo(files.front()).isFile()) return;
@@ -112,9 +112,11 @@ void TMainForm::Convert1Click() {
 // --- the list to a text file ----------------------------------------------------------------------
 
 void TMainForm::Export1Click() {
-  const QString file = dialogs_->SaveFile(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙへのｴｸｽﾎﾟｰﾄ"), StartFolder(),
-                                          QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*)"));
+  QString file = dialogs_->SaveFile(QStringLiteral("テキストファイルへのエクスポート"), StartFolder(),
+                                    QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*)"));
   if (file.isEmpty()) return;
+  // A name typed without an extension gets the one the dialog offers.
+  if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".txt");
   std::string text;
   for (int row = 0; row < IDView->RowCount(); ++row) {
     for (int column = 1; column <= 7; ++column) {
@@ -127,7 +129,7 @@ void TMainForm::Export1Click() {
   if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) !=
                                              static_cast<qint64>(text.size()) ||
       !out.commit())
-    throw Error(("Cannot write " + file + ": " + out.errorString()).toStdString());
+    throw Error((file + QStringLiteral("に書き込めません: ") + out.errorString()).toStdString());
 }
 
 // --- the list popup's own items --------------------------------------------------------------------
@@ -176,7 +178,7 @@ bool TMainForm::Importing() const { return ImportQueue_ && ImportQueue_->Running
 void TMainForm::Import1Click() {
   if (Importing()) return;  // one import at a time; the command is disabled meanwhile
   const QStringList files = dialogs_->OpenFiles(
-      QString(), StartFolder(),
+      QStringLiteral("インポートするログファイル"), StartFolder(),
       QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;すべてのファイル (*.*)"), true);
   if (files.isEmpty()) return;
   TImportDialog dialog(DefaultForumData, *dialogs_, this);

@@ -1,5 +1,7 @@
 #include "app/TreeModel.h"
 
+#include <QDir>
+
 #include "app/Icons.h"
 #include "common/Cp932.h"
 
@@ -51,12 +53,29 @@ QIcon TTreeModel::IconFor(int image, int selected) const {
   return icon;
 }
 
+QString TTreeModel::DisplayText(const TTreeNode& node) {
+  const QString text = QString::fromStdString(quillet::ToUtf8(node.Text()));
+  // A log file's node (its text is the file's path) shows the file name first, then its folder.
+  const bool fileNode = node.Parent() && !node.Parent()->Parent();
+  const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+  if (!fileNode || slash < 0 || slash == text.size() - 1) return text;
+  QString folder = text.left(slash);
+  const QString home = QDir::homePath();
+  if (!home.isEmpty() && home != QStringLiteral("/") &&
+      (folder == home || folder.startsWith(home + QLatin1Char('/'))))
+    folder = QStringLiteral("~") + folder.mid(home.size());
+  if (folder.isEmpty()) folder = QStringLiteral("/");
+  return text.mid(slash + 1) + QStringLiteral(" (") + folder + QLatin1Char(')');
+}
+
 QVariant TTreeModel::data(const QModelIndex& index, int role) const {
   const TTreeNode* node = NodeOf(index);
   if (!node) return {};
   switch (role) {
     case Qt::DisplayRole:
+      return DisplayText(*node);
     case Qt::EditRole:
+    case Qt::ToolTipRole:
       return QString::fromStdString(quillet::ToUtf8(node->Text()));
     case Qt::DecorationRole:
       if (node->ImageIndex() < 0 && node->SelectedIndex() < 0) return {};

@@ -19,7 +19,7 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
   iconv_t get() {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw Error("CP932 conversion is not available");
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw Error("Shift-JIS(CP932)の変換が使えません");
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
     return cd_;
   }
@@ -97,7 +97,7 @@ bool TryFromUtf8(std::string_view utf8, std::string& out) {
 std::string FromUtf8(std::string_view utf8) {
   std::string out;
   if (!TryFromUtf8(utf8, out))
-    throw Error("text has no Shift-JIS form: " + std::string(utf8));
+    throw Error("Shift-JISで表せない文字があります: " + std::string(utf8));
   return out;
 }
 

@@ -88,8 +88,8 @@ void TPickData::Close() {
   std::exception_ptr failure;
   try {
     if (loadFailed_)
-      throw Error("the data file " + dataFilePath_ +
-                  " could not be read at start-up, so it was not written: its entries are not in memory");
+      throw Error("データファイル " + dataFilePath_ +
+                  " は起動時に読み込めなかったため、書き込みませんでした(その内容はメモリにありません)");
     if (!dataFilePath_.empty()) Save(dataFilePath_);
   } catch (...) {
     failure = std::current_exception();
@@ -158,7 +158,7 @@ bool TPickData::Load(const std::string& path) {
     // No data file yet: take the group table of the folder so that IDs registered during the run
     // get real groups, and make sure the file can be written at shutdown.
     if (!readOnly_ && !quillet::MakeFolderPath(dataFolder_))
-      throw Error("cannot create the data folder " + dataFolder_);
+      throw Error("データフォルダ " + dataFolder_ + " を作成できません");
     loadFailed_ = false;
     groups_->Load(dataFolder_);
     return false;
@@ -498,8 +498,8 @@ void TPickData::LoadMemoFile(std::vector<std::string>& lines) {
 
 void TPickData::SaveTextFile(const std::string& folder, const std::string& id,
                              const std::vector<std::string>& lines, std::string_view folderMessage) {
-  if (dataFolder_.empty()) throw Error("no data folder is known: load the data file first");
-  if (!UsableAsFileName(id)) throw Error("cannot make a file name from the ID " + quillet::ToUtf8(id));
+  if (dataFolder_.empty()) throw Error("データフォルダが決まっていません。先にデータファイルを読み込んでください");
+  if (!UsableAsFileName(id)) throw Error("ID " + quillet::ToUtf8(id) + " からファイル名を作れません");
   const std::string path = quillet::JoinPath(folder, quillet::ToUtf8(id) + ".txt");
   if (!quillet::MakeFolder(folder)) quillet::ui().ShowMessage(folderMessage);
   quillet::AtomicFileWriter writer(path);

@@ -15,7 +15,30 @@
 namespace quillet {
 namespace {
 
-std::string SystemError() { return std::strerror(errno); }
+// Why a file operation failed, in the user's words; rare causes keep the system's text.
+std::string SystemError(int error = errno) {
+  switch (error) {
+    case ENOENT: return "ファイルまたはフォルダがありません";
+    case EACCES:
+    case EPERM: return "アクセスが許可されていません";
+    case EISDIR: return "フォルダです";
+    case ENOTDIR: return "途中の名前がフォルダではありません";
+    case ENOSPC: return "ディスクに空きがありません";
+    case EDQUOT: return "ディスクの割り当てを超えました";
+    case EROFS: return "書き込みのできない場所です";
+    case EIO: return "入出力エラーが起きました";
+    case ENAMETOOLONG: return "名前が長すぎます";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます";
+    case EFBIG: return "ファイルが大きすぎます";
+    default: return std::string("エラー ") + std::to_string(error) + " (" + std::strerror(error) + ")";
+  }
+}
+
+// Qt names the cause of a failed save in English; the system's error number says the same in ours.
+std::string SaveError(const QSaveFile& file, int error) {
+  return error != 0 ? SystemError(error) : file.errorString().toStdString();
+}
 
 // Qt wants a QString; refuse a path that would not come back as the same bytes, rather than
 // write somewhere else.
@@ -24,7 +47,7 @@ QString ToQtPath(const std::string& path) {
   const QByteArray back = QFile::encodeName(name);
   if (back.size() != static_cast<qsizetype>(path.size()) ||
       std::memcmp(back.constData(), path.data(), path.size()) != 0)
-    throw Error("cannot use the file name " + path + ": it is not valid in the file system's encoding");
+    throw Error("ファイル名 " + path + " はこのファイルシステムの文字コードで表せないため使えません");
   return name;
 }
 
@@ -34,7 +57,7 @@ QString ToQtPath(const std::string& path) {
 
 LineReader::LineReader(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  if (fd_ < 0) throw Error(path + " を開けません: " + SystemError());
   buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   data_ = buffer_.get();
 }
@@ -54,7 +77,7 @@ bool LineReader::Fill() {
     const ssize_t n = ::read(fd_, buffer_.get(), kBufferSize);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error("cannot read " + path_ + ": " + SystemError());
+      throw Error(path_ + " を読み込めません: " + SystemError());
     }
     end_ = static_cast<size_t>(n);
     return n > 0;
@@ -87,7 +110,7 @@ void LineReader::Rewind() {
     pos_ = 0;
     return;
   }
-  if (::lseek(fd_, 0, SEEK_SET) < 0) throw Error("cannot read " + path_ + ": " + SystemError());
+  if (::lseek(fd_, 0, SEEK_SET) < 0) throw Error(path_ + " を読み込めません: " + SystemError());
   bufferStart_ = 0;
   pos_ = 0;
   end_ = 0;
@@ -104,7 +127,7 @@ std::string LineReader::ReadFrom(uint64_t offset) {
     const ssize_t n = ::pread(fd_, chunk.get(), kBufferSize, static_cast<off_t>(at));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error("cannot read " + path_ + ": " + SystemError());
+      throw Error(path_ + " を読み込めません: " + SystemError());
     }
     if (n == 0) break;
     result.append(chunk.get(), static_cast<size_t>(n));
@@ -117,8 +140,8 @@ std::string LineReader::ReadFrom(uint64_t offset) {
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path)
     : path_(path), file_(std::make_unique<QSaveFile>(ToQtPath(path))) {
-  if (!file_->open(QIODevice::WriteOnly))
-    throw Error("cannot create " + path + ": " + file_->errorString().toStdString());
+  errno = 0;
+  if (!file_->open(QIODevice::WriteOnly)) throw Error(path + " を作成できません: " + SaveError(*file_, errno));
   buffer_.reserve(kFlushSize + 4096);
 }
 
@@ -126,19 +149,20 @@ AtomicFileWriter::~AtomicFileWriter() = default;
 
 void AtomicFileWriter::Flush() {
   if (buffer_.empty()) return;
+  errno = 0;
   const qint64 written = file_->write(buffer_.data(), static_cast<qint64>(buffer_.size()));
   if (written != static_cast<qint64>(buffer_.size())) {
-    const std::string reason = file_->errorString().toStdString();
+    const std::string reason = SaveError(*file_, errno);
     file_->cancelWriting();
-    throw Error("cannot write " + path_ + ": " + reason);
+    throw Error(path_ + " に書き込めません: " + reason);
   }
   buffer_.clear();
 }
 
 void AtomicFileWriter::Commit() {
   Flush();
-  if (!file_->commit())
-    throw Error("cannot write " + path_ + ": " + file_->errorString().toStdString());
+  errno = 0;
+  if (!file_->commit()) throw Error(path_ + " に書き込めません: " + SaveError(*file_, errno));
 }
 
 // ---- small file-system helpers ----
@@ -173,7 +197,7 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  if (fd < 0) throw Error(path + " を開けません: " + SystemError());
   struct stat st;
   // One byte more than the size, so that the read that finds the end needs no growth.
   size_t capacity = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536;
@@ -191,7 +215,7 @@ std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {
       if (errno == EINTR) continue;
       const std::string reason = SystemError();
       ::close(fd);
-      throw Error("cannot read " + path + ": " + reason);
+      throw Error(path + " を読み込めません: " + reason);
     }
     if (n == 0) break;
     used += static_cast<size_t>(n);

@@ -185,15 +185,44 @@ TEST(ListGrid, DrawsCellsThenTheOwnerDrawing) {
   }
   ASSERT_EQ(drawn, std::vector<int>{0});
   EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::red));  // drawn over the cells
-  // The handle column starts at 0 + (20 + 1) - 3 = 18: ink there, none between 0 and 17.
+  // The handle column starts at 0 + (20 + 1), its text 2 pixels further in: none before that.
   auto inkIn = [&](int x0, int x1) {
     for (int x = x0; x <= x1; ++x)
       for (int y = 2; y < 16; ++y)
         if (image.pixelColor(x, y).lightness() < 128) return true;
     return false;
   };
-  EXPECT_FALSE(inkIn(2, 17));
-  EXPECT_TRUE(inkIn(18, 60));
+  EXPECT_FALSE(inkIn(2, 22));
+  EXPECT_TRUE(inkIn(23, 60));
+}
+
+// Texts wider than their cells are cut short of the cell's edge: two dates side by side never
+// read as one ("2026/12/2026/12/").
+TEST(ListGrid, LongTextsKeepAGapBetweenCells) {
+  GridFixture f;
+  f.grid.ClearRows();
+  f.grid.AddRow({"", "2026/12/08", "2026/12/09"});
+  f.grid.SetColWidth(0, 0);
+  f.grid.SetColWidth(1, 30);
+  f.grid.SetColWidth(2, 30);
+  QImage image(100, 16, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    f.grid.DrawRow(p, QRect(0, 0, 100, 16), 0, QStyle::State_Enabled);
+  }
+  auto inkAt = [&](int x) {
+    for (int y = 0; y < 16; ++y)
+      if (image.pixelColor(x, y).lightness() < 128) return true;
+    return false;
+  };
+  bool firstInk = false, secondInk = false;
+  for (int x = 0; x < 28; ++x) firstInk = firstInk || inkAt(x);
+  for (int x = 33; x < 60; ++x) secondInk = secondInk || inkAt(x);
+  EXPECT_TRUE(firstInk);
+  EXPECT_TRUE(secondInk);
+  // Column 1 ends at 30 and column 2 starts at 31: both texts stay 2 pixels clear of that edge.
+  for (int x = 28; x <= 32; ++x) EXPECT_FALSE(inkAt(x)) << x;
 }
 
 TEST(Icons, SixteenDistinctImagesInPairs) {

@@ -88,6 +88,9 @@ class TListGrid : public QListView {
   TDrawItemEvent OnDrawItem;
   QMenu* PopupMenu = nullptr;
 
+  // Pixels kept clear at each side of a cell's text.
+  static constexpr int kCellPadding = 2;
+
   // Draws one displayed row (used by the view's delegate and by tests that render a row).
   void DrawRow(QPainter& painter, const QRect& rect, int row, QStyle::State state);
 
@@ -110,6 +113,7 @@ class TListGrid : public QListView {
   int updateCount_ = 0;
   bool structureChanged_ = false;  // rows added or removed while updates were suspended
   bool selectionTouched_ = false;
+  bool clickedSincePress_ = false;  // the current left click has already raised OnClick
   Qt::KeyboardModifiers lastMoveModifiers_;
   Qt::MouseButtons lastMoveButtons_;
 };
