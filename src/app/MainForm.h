@@ -188,6 +188,8 @@ class TMainForm : public QMainWindow {
   static bool IsFixedGroup(char letter) { return letter >= 'A' && letter <= 'E'; }
   // --- drag and drop (MainFormDragDrop.cpp) ---
   bool TreeViewDragOver(const QObject* source) const;
+  // Whether dropping what `source` carries onto `target` (null: no node) would change anything.
+  bool DropWouldAct(const QObject* source, const TTreeNode* target) const;
   // `pos` in the tree's viewport coordinates.
   void TreeViewDragDrop(const QObject* source, const QPoint& pos);
 

@@ -1,6 +1,8 @@
 #include "app/TreeModel.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QPalette>
 
 #include "app/Icons.h"
 #include "common/Cp932.h"
@@ -77,6 +79,12 @@ QVariant TTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
     case Qt::ToolTipRole:
       return QString::fromStdString(quillet::ToUtf8(node->Text()));
+    case Qt::BackgroundRole:
+      if (node == dropTarget_) return QGuiApplication::palette().brush(QPalette::Highlight);
+      return {};
+    case Qt::ForegroundRole:
+      if (node == dropTarget_) return QGuiApplication::palette().brush(QPalette::HighlightedText);
+      return {};
     case Qt::DecorationRole:
       if (node->ImageIndex() < 0 && node->SelectedIndex() < 0) return {};
       return IconFor(node->ImageIndex(), node->SelectedIndex());
@@ -105,11 +113,23 @@ Qt::ItemFlags TTreeModel::flags(const QModelIndex& index) const {
   return f;
 }
 
+void TTreeModel::SetDropTarget(const TTreeNode* node) {
+  if (node == dropTarget_) return;
+  const TTreeNode* previous = dropTarget_;
+  dropTarget_ = node;
+  for (const TTreeNode* changed : {previous, node})
+    if (changed) {
+      const QModelIndex index = IndexOf(changed);
+      emit dataChanged(index, index, {Qt::BackgroundRole, Qt::ForegroundRole});
+    }
+}
+
 void TTreeModel::BeforeInsert(TTreeNode* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
 
 void TTreeModel::AfterInsert(TTreeNode*) { endInsertRows(); }
 
 void TTreeModel::BeforeRemove(TTreeNode* node) {
+  if (dropTarget_ && dropTarget_->HasAsAncestor(node)) dropTarget_ = nullptr;
   const int row = node->Index();
   beginRemoveRows(IndexOf(node->Parent()), row, row);
 }

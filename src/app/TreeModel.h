@@ -36,6 +36,10 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   // the text itself.
   static QString DisplayText(const TTreeNode& node);
 
+  // The node a drag would drop onto, shown highlighted (null: none).
+  void SetDropTarget(const TTreeNode* node);
+  const TTreeNode* DropTarget() const { return dropTarget_; }
+
   // The icon of an image pair: the normal image, and the selected image for the selected state.
   QIcon IconFor(int image, int selected) const;
 
@@ -51,4 +55,5 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   TTreeNodes& nodes_;
   mutable QHash<int, QIcon> icons_;
   bool moving_ = false;
+  const TTreeNode* dropTarget_ = nullptr;
 };

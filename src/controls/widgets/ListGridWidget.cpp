@@ -204,7 +204,13 @@ void TListGrid::ClickIfChanged() {
   selectionTouched_ = false;
 }
 
+void TListGrid::DragFinished() {
+  setState(NoState);
+  staleRelease_ = true;
+}
+
 void TListGrid::mousePressEvent(QMouseEvent* event) {
+  staleRelease_ = false;
   if (event->button() == Qt::RightButton) {
     setFocus(Qt::MouseFocusReason);
     event->accept();  // the selection rule runs at the release
@@ -226,6 +232,11 @@ void TListGrid::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TListGrid::mouseReleaseEvent(QMouseEvent* event) {
+  if (staleRelease_) {
+    staleRelease_ = false;
+    event->accept();
+    return;
+  }
   if (event->button() == Qt::RightButton) {
     RightButtonUp(event->position().toPoint());
     event->accept();
