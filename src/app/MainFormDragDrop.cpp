@@ -186,7 +186,9 @@ class TMainForm::TDragDropFilter : public QObject {
   }
 
   void ExpandTarget() {
-    if (target_) form_.TreeView->expand(form_.treeModel_->IndexOf(target_));
+    // The model forgets a highlighted node that is removed; then there is nothing to open.
+    if (target_ && target_ == form_.treeModel_->DropTarget())
+      form_.TreeView->expand(form_.treeModel_->IndexOf(target_));
   }
 
   void EndFeedback() {

@@ -208,9 +208,7 @@ bool TMainForm::event(QEvent* event) {
     const QWindow* window = windowHandle();
     const QMargins frame = window ? window->frameMargins() : QMargins();
     if (!frame.isNull()) {
-      const QPoint topLeft = pos();
       resize(outerSize_.width() - frame.left() - frame.right(), outerSize_.height() - frame.top() - frame.bottom());
-      move(topLeft);
       outerSize_ = QSize();
     }
   }

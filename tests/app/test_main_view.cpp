@@ -95,25 +95,16 @@ TEST_F(MainFormTest, LogNodesShowTheirFileNameFirst) {
 // Where a drop would do nothing the drag is refused, so the pointer says so before the drop.
 TEST_F(MainFormTest, DragIsRefusedWhereADropWouldDoNothing) {
   TMainForm& w = Open();
-  TTreeNode* log = AddFolder("/logs/a.log", {{"ABC12345", "seen"}});
+  TTreeNode* log = AddFolder("/logs/a.log", {});
   TTreeNode* room = w.Nodes().AddChild(log, FromUtf8("会議室"));
   TTreeNode* other = AddFolder("/logs/b.log", {});
-  TTreeNode* group = w.RegistNode->Item(0);
-  // IDs go onto any node; onto no node they go nowhere.
-  for (TTreeNode* node : {w.RootNode(), w.RegistNode, group, log, room})
-    EXPECT_TRUE(w.DropWouldAct(w.IDView, node)) << node->Text();
-  EXPECT_FALSE(w.DropWouldAct(w.IDView, nullptr));
-  EXPECT_FALSE(w.DropWouldAct(w.HandleEdit, log));  // nothing the tree takes
-  // A folder goes onto other folders, not into itself, below itself, or among the groups.
-  Select(log);
+  EXPECT_TRUE(w.DropWouldAct(w.IDView, w.RegistNode->Item(0)));  // IDs go onto any node
+  EXPECT_FALSE(w.DropWouldAct(w.IDView, nullptr));               // but not beside the nodes
+  Select(log);  // a folder: onto other folders, not into itself nor among the groups
   EXPECT_TRUE(w.DropWouldAct(w.TreeView, other));
-  EXPECT_TRUE(w.DropWouldAct(w.TreeView, w.RootNode()));
-  EXPECT_FALSE(w.DropWouldAct(w.TreeView, log));
-  EXPECT_FALSE(w.DropWouldAct(w.TreeView, room));
-  EXPECT_FALSE(w.DropWouldAct(w.TreeView, w.RegistNode));
-  EXPECT_FALSE(w.DropWouldAct(w.TreeView, group));
-  // "登録ID" itself is never moved.
-  Select(w.RegistNode);
+  for (TTreeNode* node : {log, room, w.RegistNode, w.RegistNode->Item(0)})
+    EXPECT_FALSE(w.DropWouldAct(w.TreeView, node)) << node->Text();
+  Select(w.RegistNode);  // never moved
   EXPECT_FALSE(w.DropWouldAct(w.TreeView, other));
 }
 

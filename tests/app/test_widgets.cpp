@@ -202,27 +202,23 @@ TEST(ListGrid, LongTextsKeepAGapBetweenCells) {
   GridFixture f;
   f.grid.ClearRows();
   f.grid.AddRow({"", "2026/12/08", "2026/12/09"});
-  f.grid.SetColWidth(0, 0);
-  f.grid.SetColWidth(1, 30);
-  f.grid.SetColWidth(2, 30);
+  for (auto [column, width] : {std::pair{0, 0}, {1, 30}, {2, 30}}) f.grid.SetColWidth(column, width);
   QImage image(100, 16, QImage::Format_ARGB32);
   image.fill(Qt::white);
   {
     QPainter p(&image);
     f.grid.DrawRow(p, QRect(0, 0, 100, 16), 0, QStyle::State_Enabled);
   }
-  auto inkAt = [&](int x) {
-    for (int y = 0; y < 16; ++y)
-      if (image.pixelColor(x, y).lightness() < 128) return true;
+  auto inkIn = [&](int x0, int x1) {
+    for (int x = x0; x <= x1; ++x)
+      for (int y = 0; y < 16; ++y)
+        if (image.pixelColor(x, y).lightness() < 128) return true;
     return false;
   };
-  bool firstInk = false, secondInk = false;
-  for (int x = 0; x < 28; ++x) firstInk = firstInk || inkAt(x);
-  for (int x = 33; x < 60; ++x) secondInk = secondInk || inkAt(x);
-  EXPECT_TRUE(firstInk);
-  EXPECT_TRUE(secondInk);
   // Column 1 ends at 30 and column 2 starts at 31: both texts stay 2 pixels clear of that edge.
-  for (int x = 28; x <= 32; ++x) EXPECT_FALSE(inkAt(x)) << x;
+  EXPECT_TRUE(inkIn(0, 27));
+  EXPECT_FALSE(inkIn(28, 32));
+  EXPECT_TRUE(inkIn(33, 60));
 }
 
 TEST(Icons, SixteenDistinctImagesInPairs) {
