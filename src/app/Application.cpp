@@ -1,7 +1,6 @@
 #include "app/Application.h"
 
 #include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
 #include "app/Dialogs.h"
@@ -21,8 +20,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 bool InstallJapaneseTranslation(QCoreApplication& app) {
-  // Dates, numbers and Qt's texts follow Japanese, as the rest of the window does.
-  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  // Only the texts: the locale (the list's collation among others) stays the user's.
   auto* translator = new QTranslator(&app);
   if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     delete translator;
