@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <cstdio>
 
+#include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/LogImport.h"
 #include "app/MainForm.h"
@@ -44,7 +45,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
+  quillet::InstallJapaneseTranslation(app);
   QTemporaryDir home;
+  // The temporary folder plays the home folder, so the logs show under a neutral "~/logs".
+  qputenv("HOME", home.path().toUtf8());
   qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
   qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
   const QString zelvo = home.path() + "/zelvo";
@@ -64,7 +68,10 @@ int main(int argc, char** argv) {
   quillet::ScriptedDialogs dialogs;
   TMainForm window(&dialogs);
   window.show();
-  const QString examples = QStringLiteral(QUILLET_EXAMPLES);
+  const QString examples = home.path() + "/logs";
+  QDir().mkpath(examples);
+  for (const char* name : {"mail.log", "patio-cb.log", "forum.log"})
+    if (!QFile::copy(QStringLiteral(QUILLET_EXAMPLES "/") + name, examples + "/" + name)) return 1;
   dialogs.openFiles.push_back({examples + "/mail.log", examples + "/patio-cb.log", examples + "/forum.log"});
   dialogs.modals.push_back([](QDialog& dialog) {
     auto& import = static_cast<TImportDialog&>(dialog);

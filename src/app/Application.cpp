@@ -1,10 +1,13 @@
 #include "app/Application.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/Dialogs.h"
 #include "app/GuiInterface.h"
+#include "app/Icons.h"
 #include "app/MainForm.h"
 #include "app/ShutdownWatcher.h"
 
@@ -40,10 +43,24 @@ bool DesktopCanStart(int argc, char** argv) {
   return false;
 }
 
+bool InstallJapaneseTranslation(QCoreApplication& app) {
+  // Only the texts: the locale (the list's collation among others) stays the user's.
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
 int RunDesktop(int argc, char** argv) {
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("quillet"));
+  TApplication::setApplicationDisplayName(ApplicationTitle());
   TApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  TApplication::setDesktopFileName(QStringLiteral("quillet"));
+  TApplication::setWindowIcon(ProgramIcon());
+  InstallJapaneseTranslation(app);
   // A signal or the end of the session closes the window as the user would; the data is saved
   // when the window goes, after the loop, whichever way the loop ended.
   TShutdownWatcher shutdown;

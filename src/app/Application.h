@@ -16,6 +16,10 @@ class TApplication : public QApplication {
 // WAYLAND_DISPLAY) or a window system is chosen explicitly (-platform, QT_QPA_PLATFORM).
 bool DesktopCanStart(int argc, char** argv);
 
+// Loads Qt's own Japanese texts (standard buttons, file dialogs) whatever the locale: every other
+// text of the program is Japanese. False when the translation is not installed.
+bool InstallJapaneseTranslation(QCoreApplication& app);
+
 // Sets the application title, creates the main window, runs the event loop until it closes.
 int RunDesktop(int argc, char** argv);
 

@@ -3,12 +3,38 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <vector>
 
 namespace quillet {
+namespace {
+
+// Moves the form to the middle of the screen it is about to show on, once its frame is known.
+class TCentreOnScreen : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* form = static_cast<QWidget*>(watched);
+      QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+      if (screen) {
+        QRect frame = form->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form->move(frame.topLeft());
+      }
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void CentreOnScreen(QDialog& dialog) { dialog.installEventFilter(new TCentreOnScreen(&dialog)); }
 
 void WidgetDialogs::Message(const QString& caption, const QString& text, Icon icon) {
   QMessageBox box(parent_);
@@ -49,14 +75,17 @@ QString WidgetDialogs::Input(const QString& caption, const QString& prompt, cons
   return ok ? answer : QString();
 }
 
-QStringList WidgetDialogs::OpenFiles(const QString& caption, const QString& folder, const QString& filter,
+// A file dialog always has a Japanese title, even where the caller gives none.
+QStringList WidgetDialogs::OpenFiles(const QString& given, const QString& folder, const QString& filter,
                                      bool multiple) {
+  const QString caption = given.isEmpty() ? QStringLiteral("ファイルを開く") : given;
   if (multiple) return QFileDialog::getOpenFileNames(parent_, caption, folder, filter);
   const QString file = QFileDialog::getOpenFileName(parent_, caption, folder, filter);
   return file.isEmpty() ? QStringList() : QStringList{file};
 }
 
-QString WidgetDialogs::SaveFile(const QString& caption, const QString& folder, const QString& filter) {
+QString WidgetDialogs::SaveFile(const QString& given, const QString& folder, const QString& filter) {
+  const QString caption = given.isEmpty() ? QStringLiteral("名前を付けて保存") : given;
   return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
 }
 

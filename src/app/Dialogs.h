@@ -12,6 +12,9 @@ class QWidget;
 
 namespace quillet {
 
+// Keeps a modal form centred on its screen whenever it is shown, not over its parent window.
+void CentreOnScreen(QDialog& dialog);
+
 class Dialogs {
  public:
   enum class Icon { None, Information, Warning, Error, Question };

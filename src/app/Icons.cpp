@@ -139,10 +139,12 @@ QIcon TreeIcon(int index) {
   return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
 }
 
-QImage ProgramPicture() {
-  QImage image = Blank(33);
+QImage ProgramPicture(int size) {
+  QImage image = Blank(size);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, true);
+  // Drawn on a 33-pixel grid (data/quillet.svg is the same drawing), scaled to the size asked for.
+  p.scale(size / 33.0, size / 33.0);
   // A quill over a page: the program files what the logs hold.
   p.setPen(QColor(90, 90, 90));
   p.setBrush(Qt::white);
@@ -158,6 +160,12 @@ QImage ProgramPicture() {
   p.drawPath(feather);
   p.drawLine(12, 26, 10, 31);
   return image;
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128}) icon.addPixmap(QPixmap::fromImage(ProgramPicture(size)));
+  return icon;
 }
 
 QFont JapaneseFont(int pixelSize, bool proportional) {

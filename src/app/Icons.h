@@ -11,8 +11,9 @@ namespace quillet {
 constexpr int kIconCount = 16;
 QImage TreeImage(int index);  // a null image outside 0..15
 QIcon TreeIcon(int index);
-// The program's picture for the version box, 33x33.
-QImage ProgramPicture();
+// The program's picture: 33x33 in the version box; other sizes for the window icon.
+QImage ProgramPicture(int size = 33);
+QIcon ProgramIcon();
 
 // The window font: "ＭＳ ゴシック" with fallbacks to the installed Japanese fonts.
 QFont JapaneseFont(int pixelSize, bool proportional = false);

@@ -70,6 +70,7 @@ TImportDialog::TImportDialog(TForumData& defaultForumData, quillet::Dialogs& dia
       dialogs_(dialogs) {
   setWindowTitle(QStringLiteral("ログからのインポート"));
   setFixedSize(347, 232);
+  quillet::CentreOnScreen(*this);
   setFont(quillet::JapaneseFont(16, true));
 
   IntegrateAllFiles = new QCheckBox(QStringLiteral("1つのファイルとしてインポートする(&I)"), this);

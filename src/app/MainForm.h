@@ -145,6 +145,7 @@ class TMainForm : public QMainWindow {
   void IDViewDrawItem(TListGrid* control, int index, const QRect& rect, QPainter& canvas);
   void IDViewClick();
   void ShowIDData(const std::string& id);
+  void ClearEditor();  // every field empty, "更新" disabled
   void IDEditChange();
   void GroupEditChange();
   void IDSearchClick();
@@ -192,6 +193,8 @@ class TMainForm : public QMainWindow {
   static bool IsFixedGroup(char letter) { return letter >= 'A' && letter <= 'E'; }
   // --- drag and drop (MainFormDragDrop.cpp) ---
   bool TreeViewDragOver(const QObject* source) const;
+  // Whether dropping what `source` carries onto `target` (null: no node) would change anything.
+  bool DropWouldAct(const QObject* source, const TTreeNode* target) const;
   // `pos` in the tree's viewport coordinates.
   void TreeViewDragDrop(const QObject* source, const QPoint& pos);
 
@@ -213,6 +216,7 @@ class TMainForm : public QMainWindow {
   };
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -231,6 +235,7 @@ class TMainForm : public QMainWindow {
   TDragDropFilter* dragDrop_ = nullptr;
   QTimer* progressTimer_ = nullptr;
   void ReadSettings();     // MainFormStartup.cpp
+  int DesignedColumnWidth(int designed) const;
   void WriteSettings();    // MainFormStartup.cpp
   void OpenDataFile();     // MainFormStartup.cpp
   // Loads the data file; on a format error offers the repair, and after one loads again.
@@ -262,6 +267,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TTreeMgr> TreeMgr_;
   std::unique_ptr<TImportQueue> ImportQueue_;
   bool closeAfterImport_ = false;
+  QSize outerSize_;  // the stored outer size, until the frame around the window is known
   QStandardItemModel* headerModel_ = nullptr;
   bool section0Clickable_ = true;
   bool treeEditable_ = false;

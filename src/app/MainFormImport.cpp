@@ -79,7 +79,7 @@ void TMainForm::Convert1Click() {
   if (Importing()) return;  // disabled while a log import runs
   PickData_->CheckWritable();  // refused before anything is asked or filed
   const QStringList files = dialogs_->OpenFiles(
-      QString(), StartFolder(),
+      QStringLiteral("他ソフトからのインポート"), StartFolder(),
       QStringLiteral("楓ﾁｬｯﾄ･Wisp･ぜるぼ形式(*.dat);;MOLTA･兎式Picker形式(*.lst);;idVault形式(*.idb);;すべてのファイル(*.*)"),
       false);
   if (files.isEmpty() || !QFileInfo(files.front()).isFile()) return;
@@ -117,9 +117,11 @@ void TMainForm::Convert1Click() {
 // --- the list to a text file ----------------------------------------------------------------------
 
 void TMainForm::Export1Click() {
-  const QString file = dialogs_->SaveFile(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙへのｴｸｽﾎﾟｰﾄ"), StartFolder(),
-                                          QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*)"));
+  QString file = dialogs_->SaveFile(QStringLiteral("テキストファイルへのエクスポート"), StartFolder(),
+                                    QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*)"));
   if (file.isEmpty()) return;
+  // A name typed without an extension gets the one the dialog offers.
+  if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".txt");
   std::string text;
   for (int row = 0; row < IDView->RowCount(); ++row) {
     for (int column = 1; column <= 7; ++column) {
@@ -182,7 +184,7 @@ bool TMainForm::Importing() const { return ImportQueue_ && ImportQueue_->Running
 void TMainForm::Import1Click() {
   if (Importing()) return;  // one import at a time; the command is disabled meanwhile
   const QStringList files = dialogs_->OpenFiles(
-      QString(), StartFolder(),
+      QStringLiteral("インポートするログファイル"), StartFolder(),
       QStringLiteral("ログファイル (*.log);;テキストファイル (*.txt);;"
                      "アーカイブ (*.zip *.lzh *.lha *.tar *.tar.gz *.tgz *.tar.bz2 *.tar.xz *.7z);;"
                      "すべてのファイル (*.*)"),

@@ -70,6 +70,11 @@ void TMainForm::BuildControls() {
   TreeView->setIconSize(QSize(16, 16));
   TreeView->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
   TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Long names scroll sideways instead of being cut short; each node's tooltip shows all of it.
+  TreeView->setTextElideMode(Qt::ElideNone);
+  TreeView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  TreeView->header()->setStretchLastSection(false);
+  TreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   TreeView->resize(121, 100);
   TreeView->viewport()->installEventFilter(this);
   dock->addWidget(TreeView, TAlign::alLeft);

@@ -164,6 +164,16 @@ void TMainForm::IDViewClick() {
 void TMainForm::ShowIDData(const std::string& id) {
   TPickData& store = *PickData_;
   if (!store.Select(id)) return;
+  // The files first: when one cannot be read, nothing of the ID shown before may stay in the
+  // editor, where "更新" would save it onto this one.
+  std::vector<std::string> profile, memo;
+  try {
+    store.LoadProfileFile(profile);
+    store.LoadMemoFile(memo);
+  } catch (...) {
+    ClearEditor();
+    throw;
+  }
   IDEdit->setText(Unicode(id));
   const char group = store.CurrentGroup().empty() ? '\0' : store.CurrentGroup()[0];
   int item = -1;
@@ -179,11 +189,20 @@ void TMainForm::ShowIDData(const std::string& id) {
   AliasEdit->setText(Unicode(store.CurrentAlias()));
   MemoEdit->setText(Unicode(store.CurrentMemo()));
   AutoRegist->setChecked(store.IsAutoRegist());
-  std::vector<std::string> lines;
-  store.LoadProfileFile(lines);
-  ProfileEdit->setPlainText(Unicode(JoinLines(lines)));
-  store.LoadMemoFile(lines);
-  Memo2Edit->setPlainText(Unicode(JoinLines(lines)));
+  ProfileEdit->setPlainText(Unicode(JoinLines(profile)));
+  Memo2Edit->setPlainText(Unicode(JoinLines(memo)));
+}
+
+void TMainForm::ClearEditor() {
+  IDEdit->clear();
+  GroupEdit->setCurrentIndex(-1);
+  HandleEdit->clear();
+  AliasEdit->clear();
+  MemoEdit->clear();
+  AutoRegist->setChecked(false);
+  ProfileEdit->clear();
+  Memo2Edit->clear();
+  Modify->setEnabled(false);
 }
 
 void TMainForm::IDEditChange() {
@@ -246,7 +265,13 @@ void TMainForm::ModifyClick() {
 
   const std::string id = NormalizedID(idText);
   IDEdit->setText(Unicode(id));
-  if (!IsNiftyID(id)) return;
+  if (!IsNiftyID(id)) {
+    dialogs_->Message(quillet::ApplicationTitle(),
+                      QStringLiteral("「%1」はIDではありません。IDは英大文字3文字と数字5桁です(例: ABC12345)。")
+                          .arg(Unicode(id)),
+                      quillet::Dialogs::Icon::Warning);
+    return;
+  }
   const std::string group = GroupEdit->currentIndex() >= 0 ? std::string(1, LetterOf(groupCaption)) : std::string();
   PickData_->RegistID(id, handle, alias, memo, group, AutoRegist->isChecked(),
                       !Memo2Edit->toPlainText().isEmpty(), &memoLines, !ProfileEdit->toPlainText().isEmpty(),

@@ -1,10 +1,15 @@
 // Start-up, settings and shutdown of the main window.
 #include <QCloseEvent>
+#include <QFontMetricsF>
+#include <cmath>
+#include <limits>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 #include "app/GuiInterface.h"
 #include "app/MainForm.h"
@@ -93,6 +98,14 @@ void TMainForm::FormCreate() {
   RefreshIDView();
 }
 
+// The designed widths assume a font whose characters are 6 pixels wide; a wider font gets
+// proportionally wider columns, plus the cell's padding on both sides.
+int TMainForm::DesignedColumnWidth(int designed) const {
+  const QFontMetricsF metrics(IDView->font());
+  const double charWidth = std::max<double>(metrics.averageCharWidth(), metrics.horizontalAdvance(QLatin1Char('0')));
+  return static_cast<int>(std::lround(designed * charWidth / 6.0)) + 2 * TListGrid::kCellPadding;
+}
+
 void TMainForm::ReadSettings() {
   const int left = RegReadInteger(kSettingsKey, kView, "Left", 218);
   move(left, y());
@@ -102,13 +115,17 @@ void TMainForm::ReadSettings() {
   resize(width, height());
   const int height = RegReadInteger(kSettingsKey, kView, "Height", 519);
   resize(this->width(), height);
+  // The stored size is the outer frame's; the frame's share is taken off once it is known.
+  outerSize_ = size();
   IDView->SetSortColumn(RegReadInteger(kSettingsKey, kView, "SortColumn", 0));
   IDView->SetSortDir(RegReadInteger(kSettingsKey, kView, "SortDir", 1));
   SetTreeWidth(RegReadInteger(kSettingsKey, kView, "TreeWidth", 121));
   SetListPaneHeight(RegReadInteger(kSettingsKey, kView, "IDHeight", 113));
+  // Stored widths are the user's and used as they are; the designed ones fit the font in use.
+  constexpr int kNotStored = std::numeric_limits<int>::min();
   for (int column = 0; column < IDView->ColCount() - 1; ++column) {
-    const int width = RegReadInteger(kSettingsKey, kView, "IDViewColWidth" + std::to_string(column), 50);
-    HeaderControl1->resizeSection(column, width);
+    const int width = RegReadInteger(kSettingsKey, kView, "IDViewColWidth" + std::to_string(column), kNotStored);
+    HeaderControl1->resizeSection(column, width == kNotStored ? DesignedColumnWidth(50) : width);
   }
   HeaderControl1SectionResize();
   section0Clickable_ = false;  // the marks column never sorts
@@ -251,10 +268,12 @@ void TMainForm::SaveStoreOnce() {
 }
 
 void TMainForm::WriteSettings() {
-  RegWriteInteger(kSettingsKey, kView, "Left", x());
-  RegWriteInteger(kSettingsKey, kView, "Top", y());
-  RegWriteInteger(kSettingsKey, kView, "Width", width());
-  RegWriteInteger(kSettingsKey, kView, "Height", height());
+  // The bounds of the outer frame, title bar and borders included, as they are read back.
+  const QRect frame = frameGeometry();
+  RegWriteInteger(kSettingsKey, kView, "Left", frame.x());
+  RegWriteInteger(kSettingsKey, kView, "Top", frame.y());
+  RegWriteInteger(kSettingsKey, kView, "Width", frame.width());
+  RegWriteInteger(kSettingsKey, kView, "Height", frame.height());
   RegWriteInteger(kSettingsKey, kView, "TreeWidth", TreeView->width());
   RegWriteInteger(kSettingsKey, kView, "IDHeight", IDViewPanel->height());
   RegWriteInteger(kSettingsKey, kView, "SortColumn", IDView->SortColumn());
@@ -285,6 +304,22 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::Exit1Click() { close(); }
+
+// The window manager tells the frame's size only once the window is on screen.
+bool TMainForm::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  if (outerSize_.isValid() && (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
+    if (event->type() == QEvent::Show)
+      QTimer::singleShot(3000, this, [this] { outerSize_ = QSize(); });  // too late after this
+    const QWindow* window = windowHandle();
+    const QMargins frame = window ? window->frameMargins() : QMargins();
+    if (!frame.isNull()) {
+      resize(outerSize_.width() - frame.left() - frame.right(), outerSize_.height() - frame.top() - frame.bottom());
+      outerSize_ = QSize();
+    }
+  }
+  return handled;
+}
 
 // A running import is stopped first; the window closes once its scan has ended.
 void TMainForm::closeEvent(QCloseEvent* event) {

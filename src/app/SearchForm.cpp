@@ -1,6 +1,7 @@
 #include "app/SearchForm.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +34,7 @@ TSearchForm::TSearchForm(TTreeNode* selected, TTreeNodes& nodes, SearchFunction 
   setWindowTitle(QStringLiteral("検索"));
   setFixedSize(333, 270);
   setFont(quillet::JapaneseFont(12));
+  quillet::CentreOnScreen(*this);
 
   Label1 = new QLabel(QStringLiteral("検索する文字列(&K)"), this);
   Label1->move(8, 8);
@@ -40,6 +42,7 @@ TSearchForm::TSearchForm(TTreeNode* selected, TTreeNodes& nodes, SearchFunction 
   Keyword = new QComboBox(this);
   Keyword->setEditable(true);
   Keyword->setInsertPolicy(QComboBox::NoInsert);  // the OK action keeps the history itself
+  Keyword->setCompleter(nullptr);  // the keyword is searched as typed, never completed from the history
   Keyword->setGeometry(8, 24, 313, 22);
   Label1->setBuddy(Keyword);
 
@@ -80,6 +83,8 @@ TSearchForm::TSearchForm(TTreeNode* selected, TTreeNodes& nodes, SearchFunction 
   connect(Keyword, &QComboBox::editTextChanged, this, [this] { KeywordChange(); });
   connect(Keyword, &QComboBox::activated, this, [this](int index) { picked_ = index; });
   connect(Keyword->lineEdit(), &QLineEdit::textEdited, this, [this] { picked_ = -1; });
+  // The box hands its keys to its line edit directly, past any filter: Enter is caught on both.
+  Keyword->installEventFilter(this);
   Keyword->lineEdit()->installEventFilter(this);
   connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
@@ -98,7 +103,8 @@ TSearchForm::~TSearchForm() {
 
 void TSearchForm::ReadHistory() {
   const QSignalBlocker quiet(Keyword);
-  const int count = RegReadInteger(kSettingsKey, kSection, "keynum", 0);
+  // A longer history than the dialog keeps (written by hand) is read up to its limit.
+  const int count = std::min(RegReadInteger(kSettingsKey, kSection, "keynum", 0), kMaxHistory);
   for (int i = 0; i < count; ++i) {
     const std::string key = RegReadString(kSettingsKey, kSection, "key" + std::to_string(i), "");
     if (SearchKey(key).empty()) continue;
@@ -187,7 +193,7 @@ void TSearchForm::OKButtonClick() {
 }
 
 bool TSearchForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Keyword->lineEdit() && event->type() == QEvent::KeyPress) {
+  if ((watched == Keyword || watched == Keyword->lineEdit()) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       OKButtonClick();  // also while OK is disabled: an empty keyword still makes its folder

@@ -1,5 +1,9 @@
 #include "app/TreeModel.h"
 
+#include <QDir>
+#include <QGuiApplication>
+#include <QPalette>
+
 #include "app/Icons.h"
 #include "common/Cp932.h"
 
@@ -51,13 +55,36 @@ QIcon TTreeModel::IconFor(int image, int selected) const {
   return icon;
 }
 
+QString TTreeModel::DisplayText(const TTreeNode& node) {
+  const QString text = QString::fromStdString(quillet::ToUtf8(node.Text()));
+  // A log file's node (its text is the file's path) shows the file name first, then its folder.
+  const bool fileNode = node.Parent() && !node.Parent()->Parent();
+  const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+  if (!fileNode || slash < 0 || slash == text.size() - 1) return text;
+  QString folder = text.left(slash);
+  const QString home = QDir::homePath();
+  if (!home.isEmpty() && home != QStringLiteral("/") &&
+      (folder == home || folder.startsWith(home + QLatin1Char('/'))))
+    folder = QStringLiteral("~") + folder.mid(home.size());
+  if (folder.isEmpty()) folder = QStringLiteral("/");
+  return text.mid(slash + 1) + QStringLiteral(" (") + folder + QLatin1Char(')');
+}
+
 QVariant TTreeModel::data(const QModelIndex& index, int role) const {
   const TTreeNode* node = NodeOf(index);
   if (!node) return {};
   switch (role) {
     case Qt::DisplayRole:
+      return DisplayText(*node);
     case Qt::EditRole:
+    case Qt::ToolTipRole:
       return QString::fromStdString(quillet::ToUtf8(node->Text()));
+    case Qt::BackgroundRole:
+      if (node == dropTarget_) return QGuiApplication::palette().brush(QPalette::Highlight);
+      return {};
+    case Qt::ForegroundRole:
+      if (node == dropTarget_) return QGuiApplication::palette().brush(QPalette::HighlightedText);
+      return {};
     case Qt::DecorationRole:
       if (node->ImageIndex() < 0 && node->SelectedIndex() < 0) return {};
       return IconFor(node->ImageIndex(), node->SelectedIndex());
@@ -86,11 +113,23 @@ Qt::ItemFlags TTreeModel::flags(const QModelIndex& index) const {
   return f;
 }
 
+void TTreeModel::SetDropTarget(const TTreeNode* node) {
+  if (node == dropTarget_) return;
+  const TTreeNode* previous = dropTarget_;
+  dropTarget_ = node;
+  for (const TTreeNode* changed : {previous, node})
+    if (changed) {
+      const QModelIndex index = IndexOf(changed);
+      emit dataChanged(index, index, {Qt::BackgroundRole, Qt::ForegroundRole});
+    }
+}
+
 void TTreeModel::BeforeInsert(TTreeNode* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
 
 void TTreeModel::AfterInsert(TTreeNode*) { endInsertRows(); }
 
 void TTreeModel::BeforeRemove(TTreeNode* node) {
+  if (dropTarget_ && dropTarget_->HasAsAncestor(node)) dropTarget_ = nullptr;
   const int row = node->Index();
   beginRemoveRows(IndexOf(node->Parent()), row, row);
 }

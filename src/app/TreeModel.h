@@ -31,6 +31,15 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+  // What the tree shows for a node: its text, except that a log file's node (its text is the
+  // file's whole path) shows the file name first: "forum.log (~/logs)". Edits and tooltips use
+  // the text itself.
+  static QString DisplayText(const TTreeNode& node);
+
+  // The node a drag would drop onto, shown highlighted (null: none).
+  void SetDropTarget(const TTreeNode* node);
+  const TTreeNode* DropTarget() const { return dropTarget_; }
+
   // The icon of an image pair: the normal image, and the selected image for the selected state.
   QIcon IconFor(int image, int selected) const;
 
@@ -46,4 +55,5 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   TTreeNodes& nodes_;
   mutable QHash<int, QIcon> icons_;
   bool moving_ = false;
+  const TTreeNode* dropTarget_ = nullptr;
 };

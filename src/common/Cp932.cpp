@@ -181,7 +181,7 @@ bool TryFromUtf8(std::string_view utf8, std::string& out) {
 std::string FromUtf8(std::string_view utf8) {
   std::string out;
   if (!TryFromUtf8(utf8, out))
-    throw Error("text has no Shift-JIS form: " + std::string(utf8));
+    throw Error("Shift-JISで表せない文字があります: " + std::string(utf8));
   return out;
 }
 

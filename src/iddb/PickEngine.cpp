@@ -629,8 +629,8 @@ void TPickData::LoadMemoFile(std::vector<std::string>& lines) {
 void TPickData::SaveTextFile(const std::string& folder, const std::string& id,
                              const std::vector<std::string>& lines, std::string_view folderMessage) {
   CheckWritable();
-  if (dataFolder_.empty()) throw Error("no data folder is known: load the data file first");
-  if (!UsableAsFileName(id)) throw Error("cannot make a file name from the ID " + quillet::ToUtf8(id));
+  if (dataFolder_.empty()) throw Error("データフォルダが決まっていません。先にデータファイルを読み込んでください");
+  if (!UsableAsFileName(id)) throw Error("ID " + quillet::ToUtf8(id) + " からファイル名を作れません");
   const std::string path = quillet::JoinPath(folder, quillet::ToUtf8(id) + ".txt");
   if (!quillet::MakeFolder(folder)) quillet::ui().ShowMessage(folderMessage);
   quillet::AtomicFileWriter writer(path);

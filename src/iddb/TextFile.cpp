@@ -16,7 +16,7 @@
 namespace quillet {
 namespace {
 
-std::string SystemError() { return std::strerror(errno); }
+std::string SystemError(int error = errno) { return SystemErrorText(error); }
 
 // Qt wants a QString; refuse a path that would not come back as the same bytes, rather than
 // write somewhere else.
@@ -25,7 +25,7 @@ QString ToQtPath(const std::string& path) {
   const QByteArray back = QFile::encodeName(name);
   if (back.size() != static_cast<qsizetype>(path.size()) ||
       std::memcmp(back.constData(), path.data(), path.size()) != 0)
-    throw Error("cannot use the file name " + path + ": it is not valid in the file system's encoding");
+    throw Error("ファイル名 " + path + " はこのファイルシステムの文字コードで表せないため使えません");
   return name;
 }
 
@@ -35,7 +35,7 @@ QString ToQtPath(const std::string& path) {
 
 LineReader::LineReader(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  if (fd_ < 0) throw Error(path + " を開けません: " + SystemError());
   buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   data_ = buffer_.get();
 }
@@ -55,7 +55,7 @@ bool LineReader::Fill() {
     const ssize_t n = ::read(fd_, buffer_.get(), kBufferSize);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error("cannot read " + path_ + ": " + SystemError());
+      throw Error(path_ + " を読み込めません: " + SystemError());
     }
     end_ = static_cast<size_t>(n);
     return n > 0;
@@ -88,7 +88,7 @@ void LineReader::Rewind() {
     pos_ = 0;
     return;
   }
-  if (::lseek(fd_, 0, SEEK_SET) < 0) throw Error("cannot read " + path_ + ": " + SystemError());
+  if (::lseek(fd_, 0, SEEK_SET) < 0) throw Error(path_ + " を読み込めません: " + SystemError());
   bufferStart_ = 0;
   pos_ = 0;
   end_ = 0;
@@ -105,7 +105,7 @@ std::string LineReader::ReadFrom(uint64_t offset) {
     const ssize_t n = ::pread(fd_, chunk.get(), kBufferSize, static_cast<off_t>(at));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error("cannot read " + path_ + ": " + SystemError());
+      throw Error(path_ + " を読み込めません: " + SystemError());
     }
     if (n == 0) break;
     result.append(chunk.get(), static_cast<size_t>(n));
@@ -186,22 +186,26 @@ FileFingerprint AtomicFileWriter::Fingerprint() const {
 
 // ---- messages, fingerprints, copies ----
 
+// Why a file operation failed, in the user's words; rare causes keep the system's text.
 std::string SystemErrorText(int error) {
   switch (error) {
-    case ENOSPC: return "ディスクの空き容量が足りません";
-    case EDQUOT: return "ディスクの使用量の上限を超えます";
-    case EFBIG: return "ファイルが大きすぎます";
+    case ENOENT: return "ファイルまたはフォルダがありません";
     case EACCES:
-    case EPERM: return "書き込む権限がありません";
-    case EROFS: return "読み取り専用のファイルシステムです";
+    case EPERM: return "アクセスが許可されていません";
+    case EISDIR: return "フォルダです";
+    case ENOTDIR: return "途中の名前がフォルダではありません";
+    case ENOSPC: return "ディスクに空きがありません";
+    case EDQUOT: return "ディスクの割り当てを超えました";
+    case EROFS: return "書き込みのできない場所です";
     case EIO: return "入出力エラーが起きました";
-    case ENOENT: return "フォルダがありません";
-    case ENOTDIR: return "フォルダの場所にファイルがあります";
-    case EISDIR: return "ファイルの場所にフォルダがあります";
-    case ENAMETOOLONG: return "ファイル名が長すぎます";
-    default: return "エラー番号 " + std::to_string(error) + ": " + std::strerror(error);
+    case ENAMETOOLONG: return "名前が長すぎます";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます";
+    case EFBIG: return "ファイルが大きすぎます";
+    default: return std::string("エラー ") + std::to_string(error) + " (" + std::strerror(error) + ")";
   }
 }
+
 
 std::string SaveFailureText(const std::string& path, const std::string& reason) {
   return "「" + path + "」を保存できませんでした（" + reason + "）。元のファイルはそのままです。";
@@ -280,7 +284,7 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error("cannot open " + path + " for reading: " + SystemError());
+  if (fd < 0) throw Error(path + " を開けません: " + SystemError());
   struct stat st;
   // One byte more than the size, so that the read that finds the end needs no growth.
   size_t capacity = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<size_t>(st.st_size) + 1 : 65536;
@@ -298,7 +302,7 @@ std::unique_ptr<char[]> ReadFileBytes(const std::string& path, size_t& size) {
       if (errno == EINTR) continue;
       const std::string reason = SystemError();
       ::close(fd);
-      throw Error("cannot read " + path + ": " + reason);
+      throw Error(path + " を読み込めません: " + reason);
     }
     if (n == 0) break;
     used += static_cast<size_t>(n);

@@ -16,7 +16,7 @@ int TStringListWithHash::AddObject(const std::string& text, std::unique_ptr<Tmin
 
 void TStringListWithHash::Delete(int index) {
   if (index < 0 || index >= Count())
-    throw Error("List index out of bounds (" + std::to_string(index) + ")");
+    throw Error("リストの位置が範囲外です (" + std::to_string(index) + ")");
   std::string& text = entries_[index].first;
   // Unindex the text only when the index points here: if the same ID was added twice, the
   // index belongs to the other entry and must stay.

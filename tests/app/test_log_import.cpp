@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "app/Dialogs.h"
@@ -179,3 +180,20 @@ TEST_F(ImportDialogTest, EncodingChoice) {
   for (QWidget* w : std::initializer_list<QWidget*>{dialog_.LogEncoding, dialog_.SearchButton, dialog_.CancelButton})
     EXPECT_TRUE(dialog_.rect().contains(w->geometry())) << w->metaObject()->className();
 }
+
+namespace {
+
+// The dialog opens in the middle of the screen, not over the window that opened it.
+TEST(ImportDialogPlace, CentredOnTheScreen) {
+  TForumData forum;
+  quillet::ScriptedDialogs dialogs;
+  QWidget owner;
+  owner.setGeometry(0, 0, 200, 150);
+  owner.show();
+  TImportDialog dialog(forum, dialogs, &owner);
+  dialog.show();
+  const QPoint middle = dialog.screen()->availableGeometry().center();
+  EXPECT_LE((dialog.frameGeometry().center() - middle).manhattanLength(), 2);
+}
+
+}  // namespace

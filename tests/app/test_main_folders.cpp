@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <QFileInfo>
+
 #include "MainFormFixture.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
@@ -406,6 +408,13 @@ TEST_F(FolderTest, ExportWritesTheListAsShown) {
   dialogs_.saveFiles.clear();
   w.Export1Click();  // cancelled
   EXPECT_EQ(dialogs_.unanswered, 1);
+  // A name typed without an extension gets ".txt"; one with an extension keeps it.
+  dialogs_.saveFiles = {QDir(ZelvoFolder()).filePath("bare"), QDir(ZelvoFolder()).filePath("list.csv")};
+  w.Export1Click();
+  w.Export1Click();
+  EXPECT_EQ(ReadFile(QDir(ZelvoFolder()).filePath("bare.txt")).toStdString(), expected);
+  EXPECT_FALSE(QFileInfo::exists(QDir(ZelvoFolder()).filePath("bare")));
+  EXPECT_EQ(ReadFile(QDir(ZelvoFolder()).filePath("list.csv")).toStdString(), expected);
 }
 
 TEST_F(FolderTest, CopyAndEditItemsOfTheListPopup) {

@@ -10,6 +10,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "MainFormFixture.h"
 #include "app/TreeModel.h"
@@ -145,6 +150,66 @@ TEST_F(ListTest, EditorForOneAndForTwoRows) {
   EXPECT_TRUE(w.HandleEdit->isEnabled());
   EXPECT_EQ(w.HandleEdit->text(), QStringLiteral("one"));
   EXPECT_EQ(w.IDEdit->text(), QString());
+}
+
+// A click on the row already selected is a click too: the editor shows the row's data again and
+// "更新" waits for the next change.
+TEST_F(ListTest, ClickOnTheSelectedRowResetsTheEditor) {
+  TMainForm& w = OpenWithData();
+  TTreeNode* folder = AddFolder("f.log", {{"ABC12345", "seen"}, {"DEF00001", "d"}});
+  Select(folder);
+  const int row = RowOf("ABC12345");
+  QTest::mouseClick(w.IDView->viewport(), Qt::LeftButton, {}, w.IDView->ItemRect(row).center());
+  ASSERT_EQ(w.IDEdit->text(), QStringLiteral("ABC12345"));
+  w.HandleEdit->setText(QStringLiteral("typed"));
+  ASSERT_TRUE(w.Modify->isEnabled());
+  QTest::mouseClick(w.IDView->viewport(), Qt::LeftButton, {}, w.IDView->ItemRect(row).center());
+  EXPECT_FALSE(w.Modify->isEnabled());
+  EXPECT_EQ(w.HandleEdit->text(), QStringLiteral("alpha"));
+}
+
+// A profile that cannot be read leaves nothing of the ID shown before in the editor, where
+// "更新" would have written it onto this ID.
+TEST_F(ListTest, UnreadableProfileEmptiesTheEditor) {
+  TMainForm& w = OpenWithData();
+  // A socket where the profile should be: it exists, but no one (not even root) can open it.
+  const QByteArray path = (ZelvoFolder() + "/Profile/ABC12345.txt").toLocal8Bit();
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(static_cast<size_t>(path.size()), sizeof(address.sun_path));
+  std::memcpy(address.sun_path, path.constData(), path.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  TTreeNode* folder = AddFolder("f.log", {{"ABC12345", "seen"}, {"DEF00001", "d"}});
+  Select(folder);
+  SelectRows({RowOf("DEF00001")});
+  ASSERT_EQ(w.Memo2Edit->toPlainText(), QStringLiteral("text"));
+  dialogs_.shown.clear();
+  w.IDView->SetItemIndex(RowOf("ABC12345"));
+  w.IDView->OnClick(w.IDView);  // as the list raises it
+  ::close(sock);
+  ASSERT_EQ(dialogs_.Messages().size(), 1u);
+  EXPECT_EQ(dialogs_.Messages()[0].icon, quillet::Dialogs::Icon::Error);
+  EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("を開けません")));
+  EXPECT_EQ(w.IDEdit->text(), QString());
+  EXPECT_EQ(w.HandleEdit->text(), QString());
+  EXPECT_EQ(w.Memo2Edit->toPlainText(), QString());
+  EXPECT_EQ(w.ProfileEdit->toPlainText(), QString());
+  EXPECT_FALSE(w.AutoRegist->isChecked());
+  EXPECT_FALSE(w.Modify->isEnabled());
+}
+
+TEST_F(ListTest, UpdateOfSomethingThatIsNoIDSaysWhy) {
+  TMainForm& w = OpenWithData();
+  w.New1Click();
+  w.IDEdit->setText(QStringLiteral("AB123"));
+  dialogs_.shown.clear();
+  w.ModifyClick();
+  ASSERT_EQ(dialogs_.Messages().size(), 1u);
+  EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("AB123")));
+  EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("IDではありません")));
+  EXPECT_FALSE(w.PickData().Select("AB123"));
 }
 
 TEST_F(ListTest, GroupBoxFindsTheEntrysGroupAmongGaps) {

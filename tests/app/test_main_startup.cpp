@@ -3,18 +3,24 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QFontMetricsF>
+#include <cmath>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTreeView>
 
 #include "MainFormFixture.h"
+#include "app/Application.h"
 #include "app/GuiInterface.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
 #include "common/Error.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "iddb/PickEngine.h"
+#include "iddb/TextFile.h"
 
 namespace {
 
@@ -23,13 +29,19 @@ using quillet::FromUtf8;
 TEST_F(MainFormTest, FirstRunWithoutSettingsOrData) {
   TMainForm& w = Open();
   EXPECT_EQ(w.windowTitle(), QStringLiteral("くいれっと"));
-  EXPECT_EQ(w.pos(), QPoint(218, 123));
-  EXPECT_EQ(w.size(), QSize(711, 519));
+  // The designed bounds are the outer frame's, title bar and borders included.
+  EXPECT_EQ(w.frameGeometry(), QRect(218, 123, 711, 519));
   EXPECT_EQ(w.TreeView->width(), 121);
   EXPECT_EQ(w.IDViewPanel->height(), 113);
+  // The designed 50 pixels are for characters 6 pixels wide: the font in use scales them, and
+  // every cell keeps its padding on both sides.
+  const QFontMetricsF metrics(w.IDView->font());
+  const double charWidth = std::max<double>(metrics.averageCharWidth(), metrics.horizontalAdvance(QLatin1Char('0')));
+  const int designed = static_cast<int>(std::lround(50 * charWidth / 6)) + 2 * TListGrid::kCellPadding;
+  EXPECT_GE(designed, 54);
   for (int section = 0; section < 7; ++section) {
-    EXPECT_EQ(w.HeaderControl1->sectionSize(section), 50);
-    EXPECT_EQ(w.IDView->ColWidth(section), 49);
+    EXPECT_EQ(w.HeaderControl1->sectionSize(section), designed);
+    EXPECT_EQ(w.IDView->ColWidth(section), designed - 1);
   }
   EXPECT_EQ(w.HeaderControl1->sectionSize(7), 9999);
   EXPECT_EQ(w.IDView->ColWidth(7), 9998);
@@ -81,8 +93,7 @@ TEST_F(MainFormTest, StoredSettingsAreAppliedAsStored) {
   WriteViewSettings("Left=10\nTop=20\nWidth=800\nHeight=600\nSortColumn=9\nSortDir=-1\nTreeWidth=200\n"
                     "IDHeight=150\nIDViewColWidth1=80\nIDViewColWidth6=0\n");
   TMainForm& w = Open();
-  EXPECT_EQ(w.pos(), QPoint(10, 20));
-  EXPECT_EQ(w.size(), QSize(800, 600));
+  EXPECT_EQ(w.frameGeometry(), QRect(10, 20, 800, 600));
   EXPECT_EQ(w.TreeView->width(), 200);
   EXPECT_EQ(w.IDViewPanel->height(), 150);
   EXPECT_EQ(w.IDView->SortColumn(), 0);  // 9 is not a column
@@ -110,7 +121,10 @@ TEST_F(MainFormTest, ShutdownWritesSettingsDataAndGroups) {
   TMainForm& w = Open();
   w.move(30, 40);
   w.resize(700, 500);
+  const QRect frame = w.frameGeometry();
+  EXPECT_GT(frame.width(), 700);  // the platform draws a frame around the window
   w.HeaderControl1->resizeSection(2, 77);
+  const int designed = w.HeaderControl1->sectionSize(6);
   w.HeaderControl1SectionClick(2);
   w.HeaderControl1SectionClick(2);
   w.PickData().ChangeGroup("ABC12345", "B");
@@ -119,20 +133,20 @@ TEST_F(MainFormTest, ShutdownWritesSettingsDataAndGroups) {
   settings.beginGroup("View");
   EXPECT_EQ(settings.value("Left").toInt(), 30);
   EXPECT_EQ(settings.value("Top").toInt(), 40);
-  EXPECT_EQ(settings.value("Width").toInt(), 700);
-  EXPECT_EQ(settings.value("Height").toInt(), 500);
+  EXPECT_EQ(settings.value("Width").toInt(), frame.width());
+  EXPECT_EQ(settings.value("Height").toInt(), frame.height());
   EXPECT_EQ(settings.value("TreeWidth").toInt(), 121);
   EXPECT_EQ(settings.value("IDHeight").toInt(), 113);
   EXPECT_EQ(settings.value("SortColumn").toInt(), 2);
   EXPECT_EQ(settings.value("SortDir").toInt(), -1);
   EXPECT_EQ(settings.value("IDViewColWidth2").toInt(), 77);
-  EXPECT_EQ(settings.value("IDViewColWidth6").toInt(), 50);
+  EXPECT_EQ(settings.value("IDViewColWidth6").toInt(), designed);
   EXPECT_FALSE(settings.contains("IDViewColWidth7"));
   EXPECT_EQ(ReadFile(ZelvoFolder() + "/Zelvo.dat"), Record("ABC12345", "first", "", "", "B  2026 1 12026 1 1 "));
   EXPECT_TRUE(ReadFile(ZelvoFolder() + "/ZelvoGP.dat").startsWith(QByteArray::fromStdString(FromUtf8("Aグループ"))));
   // And the next start reads them back.
   Open();
-  EXPECT_EQ(window_->pos(), QPoint(30, 40));
+  EXPECT_EQ(window_->frameGeometry(), frame);  // the same outer bounds, not a frame larger
   EXPECT_EQ(window_->IDView->SortColumn(), 2);
 }
 
@@ -185,6 +199,32 @@ TEST_F(MainFormTest, VersionBoxIsShownModally) {
   w.Version1->trigger();
   EXPECT_EQ(title, QStringLiteral("くいれっとについて"));
   EXPECT_EQ(dialogs_.unanswered, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own texts (standard buttons, file dialogs) speak Japanese like the rest of the program.
+TEST(Translation, QtsOwnTextsAreJapanese) {
+  ASSERT_TRUE(quillet::InstallJapaneseTranslation(*QCoreApplication::instance()))
+      << "qtbase_ja.qm is not installed (Debian package qt6-translations-l10n)";
+  QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+  EXPECT_TRUE(box.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("はい")));
+  EXPECT_TRUE(box.button(QDialogButtonBox::No)->text().contains(QStringLiteral("いいえ")));
+  EXPECT_TRUE(box.button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("キャンセル")));
+}
+
+// A data file that cannot be written is reported in Japanese, cause included.
+TEST(Translation, FileErrorsAreJapanese) {
+  try {
+    quillet::AtomicFileWriter writer("/nonexistent-folder/Zelvo.dat");
+    FAIL() << "the file was created";
+  } catch (const Error& error) {
+    const QString text = quillet::ErrorReportText(error.what());
+    EXPECT_EQ(text, QStringLiteral("「/nonexistent-folder/Zelvo.dat」を保存できませんでした（ファイルまたはフォルダがありません）。"
+                                   "元のファイルはそのままです。."));
+  }
 }
 
 }  // namespace

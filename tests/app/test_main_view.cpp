@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -66,6 +67,45 @@ TEST_F(MainFormTest, ControlsStandWhereTheDesignPutsThem) {
         std::find(order.begin(), order.end(), at) == order.end())
       order.push_back(at);
   EXPECT_EQ(order, std::vector<QWidget*>(std::begin(chain), std::end(chain)));
+}
+
+// In the narrow tree a log's node shows its file name first; the whole path is in the tooltip,
+// and a long name scrolls sideways rather than being cut short.
+TEST_F(MainFormTest, LogNodesShowTheirFileNameFirst) {
+  TMainForm& w = Open();
+  const std::string path = QDir::homePath().toStdString() + "/logs/a-rather-long-folder-name/forum.log";
+  TTreeNode* log = AddFolder(path, {});
+  TTreeNode* room = w.Nodes().AddChild(log, FromUtf8("フォーラム(FGOLF)"));
+  w.TreeView->expandAll();
+  QApplication::processEvents();
+  const QModelIndex index = w.TreeModel().IndexOf(log);
+  EXPECT_EQ(index.data(Qt::DisplayRole).toString(),
+            QStringLiteral("forum.log (~/logs/a-rather-long-folder-name)"));
+  EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), QString::fromStdString(path));
+  EXPECT_EQ(index.data(Qt::EditRole).toString(), QString::fromStdString(path));
+  EXPECT_EQ(log->Text(), path);  // the node's own text is untouched
+  // Other nodes show their text as it is.
+  EXPECT_EQ(w.TreeModel().IndexOf(room).data().toString(), QStringLiteral("フォーラム(FGOLF)"));
+  EXPECT_EQ(w.TreeModel().IndexOf(room).data(Qt::ToolTipRole).toString(), QStringLiteral("フォーラム(FGOLF)"));
+  EXPECT_EQ(w.TreeModel().IndexOf(w.RootNode()).data().toString(), QStringLiteral("NIFTY SERVE"));
+  EXPECT_EQ(w.TreeView->width(), 121);
+  EXPECT_GT(w.TreeView->horizontalScrollBar()->maximum(), 0);
+}
+
+// Where a drop would do nothing the drag is refused, so the pointer says so before the drop.
+TEST_F(MainFormTest, DragIsRefusedWhereADropWouldDoNothing) {
+  TMainForm& w = Open();
+  TTreeNode* log = AddFolder("/logs/a.log", {});
+  TTreeNode* room = w.Nodes().AddChild(log, FromUtf8("会議室"));
+  TTreeNode* other = AddFolder("/logs/b.log", {});
+  EXPECT_TRUE(w.DropWouldAct(w.IDView, w.RegistNode->Item(0)));  // IDs go onto any node
+  EXPECT_FALSE(w.DropWouldAct(w.IDView, nullptr));               // but not beside the nodes
+  Select(log);  // a folder: onto other folders, not into itself nor among the groups
+  EXPECT_TRUE(w.DropWouldAct(w.TreeView, other));
+  for (TTreeNode* node : {log, room, w.RegistNode, w.RegistNode->Item(0)})
+    EXPECT_FALSE(w.DropWouldAct(w.TreeView, node)) << node->Text();
+  Select(w.RegistNode);  // never moved
+  EXPECT_FALSE(w.DropWouldAct(w.TreeView, other));
 }
 
 TEST_F(MainFormTest, MenusCaptionsShortcutsAndFixedEnabling) {

@@ -155,6 +155,33 @@ TEST_F(SearchFormTest, EnterRunsTheSearchEvenWhenOKIsDisabled) {
   EXPECT_EQ(form->result(), QDialog::Accepted);
 }
 
+// Enter as the user presses it: the box has the focus and hands the key to its edit itself.
+TEST_F(SearchFormTest, EnterInTheBoxWithAnEmptyKeywordSearches) {
+  auto form = Open(forum_);
+  form->show();
+  QTest::keyClick(form->Keyword, Qt::Key_Return);
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(calls_[0].keyword, "");
+  EXPECT_EQ(form->result(), QDialog::Accepted);
+}
+
+// What is typed is searched as typed: the history never completes it, and a history longer than
+// the dialog keeps is read up to twenty.
+TEST_F(SearchFormTest, TypedKeywordIsNotCompletedAndLongHistoryIsCut) {
+  std::vector<std::string> keys;
+  for (int i = 0; i < 25; ++i) keys.push_back("abc" + std::to_string(i));
+  StoreHistory(keys);
+  auto form = Open(forum_);
+  form->show();
+  EXPECT_EQ(form->Keyword->count(), 20);
+  form->Keyword->setFocus();
+  QTest::keyClicks(form->Keyword, "ab");
+  EXPECT_EQ(form->Keyword->currentText(), QStringLiteral("ab"));
+  form->OKButtonClick();
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(calls_[0].keyword, "AB");
+}
+
 TEST_F(SearchFormTest, HistoryHoldsTwentyMostRecentFirst) {
   std::vector<std::string> keys;
   for (int i = 0; i < 20; ++i) keys.push_back("k" + std::to_string(i));

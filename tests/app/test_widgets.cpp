@@ -185,15 +185,40 @@ TEST(ListGrid, DrawsCellsThenTheOwnerDrawing) {
   }
   ASSERT_EQ(drawn, std::vector<int>{0});
   EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::red));  // drawn over the cells
-  // The handle column starts at 0 + (20 + 1) - 3 = 18: ink there, none between 0 and 17.
+  // The handle column starts at 0 + (20 + 1), its text 2 pixels further in: none before that.
   auto inkIn = [&](int x0, int x1) {
     for (int x = x0; x <= x1; ++x)
       for (int y = 2; y < 16; ++y)
         if (image.pixelColor(x, y).lightness() < 128) return true;
     return false;
   };
-  EXPECT_FALSE(inkIn(2, 17));
-  EXPECT_TRUE(inkIn(18, 60));
+  EXPECT_FALSE(inkIn(2, 22));
+  EXPECT_TRUE(inkIn(23, 60));
+}
+
+// Texts wider than their cells are cut short of the cell's edge: two dates side by side never
+// read as one ("2026/12/2026/12/").
+TEST(ListGrid, LongTextsKeepAGapBetweenCells) {
+  GridFixture f;
+  f.grid.ClearRows();
+  f.grid.AddRow({"", "2026/12/08", "2026/12/09"});
+  for (auto [column, width] : {std::pair{0, 0}, {1, 30}, {2, 30}}) f.grid.SetColWidth(column, width);
+  QImage image(100, 16, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    f.grid.DrawRow(p, QRect(0, 0, 100, 16), 0, QStyle::State_Enabled);
+  }
+  auto inkIn = [&](int x0, int x1) {
+    for (int x = x0; x <= x1; ++x)
+      for (int y = 0; y < 16; ++y)
+        if (image.pixelColor(x, y).lightness() < 128) return true;
+    return false;
+  };
+  // Column 1 ends at 30 and column 2 starts at 31: both texts stay 2 pixels clear of that edge.
+  EXPECT_TRUE(inkIn(0, 27));
+  EXPECT_FALSE(inkIn(28, 32));
+  EXPECT_TRUE(inkIn(33, 60));
 }
 
 TEST(Icons, SixteenDistinctImagesInPairs) {

@@ -165,8 +165,8 @@ void TListGrid::SetItemIndex(int row) {
 
 QRect TListGrid::ItemRect(int row) const { return visualRect(model_->index(row)); }
 
-// Each column's text starts 3 pixels left of its column (never left of the row) and is clipped one
-// pixel past the column's width; columns of width 0 take no room.
+// Each column's text keeps kCellPadding pixels clear on both sides, so that neighbouring cells
+// never run into each other; columns of width 0 take no room.
 void TListGrid::DrawRow(QPainter& painter, const QRect& rect, int row, QStyle::State state) {
   const bool selected = state & QStyle::State_Selected;
   painter.save();
@@ -177,10 +177,10 @@ void TListGrid::DrawRow(QPainter& painter, const QRect& rect, int row, QStyle::S
   for (int c = 0; c < rows_.ColCount(); ++c) {
     const int w = rows_.ColWidth(c);
     if (w <= 0) continue;
-    const int left = std::max(0, rect.left() + x - 3);
-    const int right = left + w + 1;
+    const int left = rect.left() + x + kCellPadding;
+    const int right = rect.left() + x + w - kCellPadding;
     const std::string& cell = rows_.GetCell(c, row);
-    if (!cell.empty()) {
+    if (!cell.empty() && right > left) {
       const QRect clip(QPoint(left, rect.top()), QPoint(right - 1, rect.bottom()));
       painter.setClipRect(clip);
       painter.drawText(QRect(left, rect.top() + 1, right - left, rect.height() - 1),
@@ -204,7 +204,13 @@ void TListGrid::ClickIfChanged() {
   selectionTouched_ = false;
 }
 
+void TListGrid::DragFinished() {
+  setState(NoState);
+  staleRelease_ = true;
+}
+
 void TListGrid::mousePressEvent(QMouseEvent* event) {
+  staleRelease_ = false;
   if (event->button() == Qt::RightButton) {
     setFocus(Qt::MouseFocusReason);
     event->accept();  // the selection rule runs at the release
@@ -212,6 +218,7 @@ void TListGrid::mousePressEvent(QMouseEvent* event) {
   }
   selectionTouched_ = false;
   QListView::mousePressEvent(event);
+  clickedSincePress_ = selectionTouched_ && OnClick;
   ClickIfChanged();
 }
 
@@ -225,6 +232,11 @@ void TListGrid::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TListGrid::mouseReleaseEvent(QMouseEvent* event) {
+  if (staleRelease_) {
+    staleRelease_ = false;
+    event->accept();
+    return;
+  }
   if (event->button() == Qt::RightButton) {
     RightButtonUp(event->position().toPoint());
     event->accept();
@@ -232,7 +244,14 @@ void TListGrid::mouseReleaseEvent(QMouseEvent* event) {
   }
   selectionTouched_ = false;
   QListView::mouseReleaseEvent(event);
+  if (selectionTouched_) clickedSincePress_ = true;
   ClickIfChanged();
+  // A click on a row that leaves the selection as it was is still a click: the owner's editor
+  // goes back to what the row holds.
+  if (event->button() == Qt::LeftButton && !clickedSincePress_ && OnClick &&
+      indexAt(event->position().toPoint()).isValid())
+    OnClick(this);
+  clickedSincePress_ = false;
 }
 
 void TListGrid::mouseDoubleClickEvent(QMouseEvent* event) {

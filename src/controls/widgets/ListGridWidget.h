@@ -22,6 +22,10 @@ class TListGridPlaceholders : public QAbstractListModel {
   using QAbstractListModel::QAbstractListModel;
   int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : count_; }
   QVariant data(const QModelIndex&, int) const override { return {}; }
+  // Rows can be dragged: a press on a selected row and a move keep the whole selection for the drag.
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return QAbstractListModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+  }
   void Insert(int row);
   void Remove(int row);
   void Reset(int count);
@@ -88,6 +92,13 @@ class TListGrid : public QListView {
   TDrawItemEvent OnDrawItem;
   QMenu* PopupMenu = nullptr;
 
+  // Tells the list that a drag it started has ended: the release that ended the drag may still
+  // reach the list afterwards, and must not turn the dragged selection into a click on one row.
+  void DragFinished();
+
+  // Pixels kept clear at each side of a cell's text.
+  static constexpr int kCellPadding = 2;
+
   // Draws one displayed row (used by the view's delegate and by tests that render a row).
   void DrawRow(QPainter& painter, const QRect& rect, int row, QStyle::State state);
 
@@ -110,6 +121,8 @@ class TListGrid : public QListView {
   int updateCount_ = 0;
   bool structureChanged_ = false;  // rows added or removed while updates were suspended
   bool selectionTouched_ = false;
+  bool clickedSincePress_ = false;  // the current left click has already raised OnClick
+  bool staleRelease_ = false;       // a drag ended; its release, if it comes, is no click
   Qt::KeyboardModifiers lastMoveModifiers_;
   Qt::MouseButtons lastMoveButtons_;
 };
