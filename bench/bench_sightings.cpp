@@ -72,7 +72,7 @@ WindowRun ThroughWindow(QApplication& app, const std::string& log, const std::st
   TTreeNodes nodes;
   TTreeNode* root = nodes.AddChild(nullptr, "NIFTY SERVE");
   TTreeNode* file = nodes.AddChild(root, log);
-  file->AddLog(StampLogOrigin(log, TForumData{}));
+  file->AddLog(StampLogOrigin(log, TForumData{}, TLogEncoding::Auto));
   WindowRun run;
   TLogSearchForm form(id, PlanSightings(file, nodes), quillet::JapaneseFont(12));
   form.show();
@@ -104,7 +104,7 @@ WindowRun ThroughWindow(QApplication& app, const std::string& log, const std::st
 double SearchOnly(const std::string& log, const std::string& id, double& cpuMs) {
   TTreeNodes nodes;
   TTreeNode* file = nodes.AddChild(nodes.AddChild(nullptr, "NIFTY SERVE"), log);
-  file->AddLog(StampLogOrigin(log, TForumData{}));
+  file->AddLog(StampLogOrigin(log, TForumData{}, TLogEncoding::Auto));
   TSightingSearch search(id, PlanSightings(file, nodes));
   QElapsedTimer clock;
   clock.start();

@@ -4,7 +4,7 @@
 #include <memory>
 
 bool ReadLogLines(TLogSource& source, uint64_t first, uint64_t last, std::vector<std::string>& lines,
-                  std::string& error, const std::atomic<bool>* stop) {
+                  std::string& error, const std::atomic<bool>* stop, bool anyLineEnd) {
   if (first == 0) first = 1;
   if (last < first) return true;
   constexpr size_t kBlock = size_t{1} << 16;
@@ -34,6 +34,10 @@ bool ReadLogLines(TLogSource& source, uint64_t first, uint64_t last, std::vector
     }
     while (p < end) {
       const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+      if (anyLineEnd) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>((cr ? cr : end) - p)));
+        if (lf) cr = lf;
+      }
       const char* stopAt = cr ? cr : end;
       if (number >= first) current.append(p, static_cast<size_t>(stopAt - p));
       if (!cr) {
@@ -45,6 +49,7 @@ bool ReadLogLines(TLogSource& source, uint64_t first, uint64_t last, std::vector
       pending = false;
       if (++number > last) return true;
       p = cr + 1;
+      if (*cr == '\n') continue;  // a LF that ends a line by itself has no pair
       if (p < end) {
         if (*p == '\n') ++p;
       } else if (!atEnd) {

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <thread>
 
+#include "analysis/LogEncoding.h"
 #include "analysis/LogLines.h"
 #include "common/Cp932.h"
 #include "controls/GeneralRegistry.h"
@@ -150,9 +151,14 @@ struct TLogSearchForm::ContextJob {
     if (thread.joinable()) thread.join();
   }
   void Run() {
-    std::unique_ptr<TLogSource> source = OpenLogForReread(origin, error);
-    opened = source != nullptr;
-    if (source) ok = ReadLogLines(*source, first, line + kContextLines, lines, error, &stop);
+    std::unique_ptr<TLogSource> raw = OpenLogForReread(origin, error);
+    opened = raw != nullptr;
+    if (raw) {
+      // Read as the import read it: the same encoding and line ends.
+      const std::unique_ptr<TDecodingSource> source = DecodeLogSource(std::move(raw), origin.Encoding);
+      const bool anyLineEnd = source->AnyLineEnd();
+      ok = ReadLogLines(*source, first, line + kContextLines, lines, error, &stop, anyLineEnd);
+    }
     done = true;
   }
 };

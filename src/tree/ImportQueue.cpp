@@ -121,12 +121,15 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
   std::unique_ptr<TLogSource> source;
+  TLogOrigin origin;
   if (nextMember_ < members_.size() && members_[nextMember_].Path == path) {
     TMemberLog& member = members_[nextMember_++];
+    origin = StampLogOrigin(path, start, encoding_, member.Archive->Path(), member.Member.Name);
     source = OpenArchiveMember(std::move(member.Archive), member.Member);
+  } else {
+    origin = StampLogOrigin(path, start, encoding_);
   }
   treeMgr_->Analysis->Encoding = encoding_;
-  TLogOrigin origin = StampLogOrigin(path, start);
   const bool started = treeMgr_->AnalyzeFile(node, path, start, std::move(source));
   if (started) node->AddLog(std::move(origin));  // so that the log can be read again later
   SetStatus(NodeTextOf(path) + SJ("を検索中"));

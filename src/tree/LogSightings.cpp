@@ -165,6 +165,7 @@ void TSightingSearch::Body() {
         worker.FileName = file.Origin.Path;
         worker.ForumData = file.Origin.Start;
         worker.Source = std::move(source);
+        worker.Encoding = file.Origin.Encoding;
         Sink sink(*this, worker, file, static_cast<uint32_t>(i));
         worker.NotifyWindow = &sink;
         {

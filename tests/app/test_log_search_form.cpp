@@ -241,7 +241,7 @@ TEST_F(LogSearchTest, StopAndCloseDuringTheReading) {
   for (int i = 0; i < 300000; ++i) log += i % 20 == 0 ? "(1,ABC00001,talker)\r\n" : "nobody in particular " + std::to_string(i) + "\r\n";
   const QString path = Write("big.log", log);
   auto files = [&] {
-    return std::vector<TSightingFile>{TSightingFile{StampLogOrigin(path.toStdString(), TForumData{}), true, {}, {}}};
+    return std::vector<TSightingFile>{TSightingFile{StampLogOrigin(path.toStdString(), TForumData{}, TLogEncoding::Auto), true, {}, {}}};
   };
 
   auto form = std::make_unique<TLogSearchForm>("ABC00001", files(), window_->font());

@@ -125,7 +125,7 @@ TEST_F(Sightings, EachKindOfFolderCoversItsLogsAndContexts) {
   }
   EXPECT_EQ(Find(nullptr, "AAA00001").size(), all.size());
   // A log that went into two nodes is read once for the whole tree.
-  t.Folder(t.root, "again")->AddLog(StampLogOrigin(f, TForumData{}));
+  t.Folder(t.root, "again")->AddLog(StampLogOrigin(f, TForumData{}, TLogEncoding::Auto));
   EXPECT_EQ(Find(t.registered, "AAA00001").size(), all.size());
   EXPECT_EQ(Find(fileF, "ZZZ99999"), Rows{});
 }
@@ -184,7 +184,7 @@ TEST_F(Sightings, StopAndDestroyDuringTheReading) {
     big.push_back(i % 10 == 0 ? "(1,AAA00001,talker)" : "some talk that names nobody " + std::to_string(i));
   const std::string path = logs.Write("big.log", big);
   TTreeNode* node = t.Folder(t.root, TImportQueue::NodeTextOf(path));
-  node->AddLog(StampLogOrigin(path, TForumData{}));
+  node->AddLog(StampLogOrigin(path, TForumData{}, TLogEncoding::Auto));
 
   {
     TSightingSearch search("AAA00001", PlanSightings(node, t.nodes));
