@@ -29,14 +29,6 @@ TTreeNode* TImportQueue::Root() {
   return root;
 }
 
-TTreeNode* TImportQueue::FileNodeNamed(const std::string& text) {
-  TTreeNode* root = treeMgr_->Nodes->GetFirstNode();
-  if (!root) return nullptr;
-  for (int i = 0; i < root->Count(); ++i)
-    if (root->Item(i)->Text() == text) return root->Item(i);
-  return nullptr;
-}
-
 bool TImportQueue::Import(const std::vector<std::string>& files, const TForumData& start, bool integrate) {
   // One import at a time: a second one would share the queue and the one controller.
   if (running_ || files.empty() || treeMgr_->Analysis->Running()) return false;
@@ -44,6 +36,8 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
   // The last file chosen goes first; with integration its node takes every file.
   const std::string first = files.back();
   IntegrateName = integrate ? NodeTextOf(first) : std::string();
+  integrated_.Reset();
+  current_.Reset();
   FileQueue.assign(files.begin(), files.end() - 1);
   // The later files start without a name, so only a context that needs none is carried over.
   laterStart_ = TForumData{};
@@ -58,8 +52,14 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
 }
 
 bool TImportQueue::Start(const std::string& path, const TForumData& start) {
-  const std::string text = IntegrateName.empty() ? NodeTextOf(path) : IntegrateName;
-  TTreeNode* node = treeMgr_->FindOrAddChild(Root(), text);
+  // An integrated import keeps its one node whatever it is called by now; only when the user
+  // has deleted it is a node of that name found or made again.
+  TTreeNode* node = integrated_;
+  if (!node) {
+    node = treeMgr_->FindOrAddChild(Root(), IntegrateName.empty() ? NodeTextOf(path) : IntegrateName);
+    if (!IntegrateName.empty()) integrated_ = node;
+  }
+  current_ = node;
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
   const bool started = treeMgr_->AnalyzeFile(node, path, start);
@@ -73,25 +73,27 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
 
 void TImportQueue::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) {
   if (running_ && sender && sender->Analysis->LastReadFailed()) unreadable_.push_back(fileName);
-  if (IntegrateName.empty()) {
-    if (TTreeNode* node = FileNodeNamed(NodeTextOf(fileName))) node->SetImages(imgFileDone, imgFileDoneSelected);
-  }
+  // The node the ended scan filled: the one this queue started it with, else (a scan started
+  // past the queue) the manager's.
+  TTreeNode* node = current_ ? current_.Get() : (sender ? sender->FileNode.Get() : nullptr);
+  current_.Reset();
+  if (IntegrateName.empty() && node) node->SetImages(imgFileDone, imgFileDoneSelected);
   if (running_) StartNext();
 }
 
 void TImportQueue::StartNext() {
   while (!FileQueue.empty()) {
-    const std::string next = FileQueue.front();
-    FileQueue.erase(FileQueue.begin());
+    const std::string next = std::move(FileQueue.front());
+    FileQueue.pop_front();
     if (Start(next, laterStart_)) return;
   }
   Finish();
 }
 
 void TImportQueue::Finish() {
-  if (!IntegrateName.empty()) {
-    if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
-  }
+  if (TTreeNode* node = integrated_) node->SetImages(imgFileDone, imgFileDoneSelected);
+  integrated_.Reset();
+  current_.Reset();
   running_ = false;
   SetStatus(std::string());
   // The hooks come last and get copies: they may start the next import.

@@ -8,15 +8,16 @@
 // Paths are file-system paths (bytes as the system names the file); node texts are the program's
 // Shift-JIS texts, so a path is stored in the tree in its Shift-JIS form where it has one.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/LogAnalize.h"
+#include "tree/TreeNodes.h"
 
 class TTreeMgr;
-class TTreeNode;
 
 class TImportQueue {
  public:
@@ -29,8 +30,9 @@ class TImportQueue {
   TImportQueue(const TImportQueue&) = delete;
   TImportQueue& operator=(const TImportQueue&) = delete;
 
-  // Files still to be started, in order.
-  std::vector<std::string> FileQueue;
+  // Files still to be started, in order (taken from the front: an import may hold a hundred
+  // thousand files).
+  std::deque<std::string> FileQueue;
   // The node text that every file of an integrated import fills; empty when not integrating.
   std::string IntegrateName;
 
@@ -66,7 +68,6 @@ class TImportQueue {
 
  private:
   TTreeNode* Root();
-  TTreeNode* FileNodeNamed(const std::string& text);  // an existing child of the top node
   void StartNext();
   bool Start(const std::string& path, const TForumData& start);
   void Finish();
@@ -80,4 +81,8 @@ class TImportQueue {
   int total_ = 0;
   std::string status_;
   std::vector<std::string> unreadable_;
+  // The nodes being filled, held rather than looked up by text again: the user may rename or
+  // move them meanwhile, and thousands of file nodes would make every look-up a long scan.
+  TNodeHandle current_;    // the node of the file being scanned
+  TNodeHandle integrated_;  // with integration, the one node every file fills
 };

@@ -43,8 +43,9 @@ class TTreeMgr {
   TTreeMgr(const TTreeMgr&) = delete;
   TTreeMgr& operator=(const TTreeMgr&) = delete;
 
-  // The node the running scan files into; cleared when that node (or one above it) is deleted.
-  TTreeNode* FileNode = nullptr;
+  // The node the running scan files into, followed through renames and moves; null once that
+  // node (or one above it) is deleted.
+  TNodeHandle FileNode;
   // "登録ID"; set by the owner right after creating it.
   TTreeNode* RegisteredIDNode = nullptr;
   TTreeNodes* const Nodes;

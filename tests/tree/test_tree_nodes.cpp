@@ -240,6 +240,9 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
   std::mt19937 rng(7);
   std::vector<TTreeNode*> all;
   std::vector<std::pair<QPersistentModelIndex, TTreeNode*>> held;
+  // Handles follow their node through renames and moves and read null once it is deleted.
+  std::vector<std::pair<TNodeHandle, TTreeNode*>> handles;
+  int deletedHandles = 0;
   const char* texts[] = {"a", "B", "b", "c", "_", "Z", "aa", "", "room", "Room"};
   auto pick = [&]() { return all[rng() % all.size()]; };
   auto forget = [&](TTreeNode* gone) {
@@ -253,6 +256,7 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
       TTreeNode* parent = all.empty() || rng() % 5 == 0 ? nullptr : pick();
       all.push_back(nodes.AddChild(parent, texts[rng() % 10]));
       if (rng() % 3 == 0) held.emplace_back(model.IndexOf(all.back()), all.back());
+      if (rng() % 2 == 0) handles.emplace_back(all.back(), all.back());
     } else if (op == 5) {
       TTreeNode* gone = pick();
       // Persistent indexes inside the removed subtree must become invalid.
@@ -260,6 +264,8 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
       for (const auto& [index, node] : held)
         if (node->HasAsAncestor(gone)) inside.push_back(index);
       forget(gone);
+      for (auto& [handle, node] : handles)
+        if (node && node->HasAsAncestor(gone)) node = nullptr;
       nodes.Delete(gone);
       for (const auto& index : inside) ASSERT_FALSE(index.isValid());
     } else if (op <= 7) {
@@ -277,8 +283,15 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
       ASSERT_EQ(TreeModel::NodeOf(index), node);
       ASSERT_EQ(index.row(), node->Index());
     }
+    for (const auto& [handle, node] : handles) {
+      ASSERT_EQ(handle.Get(), node);
+      if (!node) ++deletedHandles;
+    }
     ASSERT_TRUE(warnings.empty()) << "step " << step << ": " << warnings.front();
   }
   EXPECT_EQ(model.rejectedMoves, 0);
+  EXPECT_GT(deletedHandles, 0);
+  nodes.Clear();
+  for (const auto& [handle, node] : handles) EXPECT_EQ(handle.Get(), nullptr);
   qInstallMessageHandler(previous);
 }
