@@ -172,13 +172,13 @@ void PrintText(Output& out, const TTreeNode* node, int level) {
   out.Bytes("\n");
   if (const TStringListWithHash* set = node->IDSet()) {
     for (int i = 0; i < set->Count(); ++i) {
-      const std::string& id = set->Strings(i);
+      const std::string_view id = set->Strings(i);
       if (id.empty()) continue;
       const TminiIDDataSet* record = set->Objects(i);
       out.Indent(level + 1);
       out.Text(id);
       out.Bytes("  ");
-      out.Text(record ? record->Handle : std::string());
+      out.Text(record ? record->Handle.View() : std::string_view());
       out.Bytes("\n");
     }
   }
@@ -196,14 +196,14 @@ void PrintJson(Output& out, const TTreeNode* node) {
   bool first = true;
   if (const TStringListWithHash* set = node->IDSet()) {
     for (int i = 0; i < set->Count(); ++i) {
-      const std::string& id = set->Strings(i);
+      const std::string_view id = set->Strings(i);
       if (id.empty()) continue;
       const TminiIDDataSet* record = set->Objects(i);
       out.Bytes(first ? "{\"id\": " : ", {\"id\": ");
       first = false;
       out.Json(id);
       out.Bytes(", \"handle\": ");
-      out.Json(record ? record->Handle : std::string());
+      out.Json(record ? record->Handle.View() : std::string_view());
       out.Bytes(", \"handles\": [");
       if (record) {
         for (size_t h = 0; h < record->Handles.size(); ++h) {

@@ -1,9 +1,111 @@
 #include "tree/ID_DB.h"
 
-#include <algorithm>
+#include <memory>
+#include <ostream>
 
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
+
+// ---- TCompactText ----
+
+void TCompactText::Set(std::string_view text) {
+  if (text.size() <= kInPlace) {
+    std::memcpy(bytes_, text.data(), text.size());
+    bytes_[15] = static_cast<char>(text.size());
+    return;
+  }
+  // Owned through the bytes of this object, which hold no smart pointer.
+  char* data = std::make_unique_for_overwrite<char[]>(text.size()).release();
+  std::memcpy(data, text.data(), text.size());
+  const auto size = static_cast<uint32_t>(text.size());
+  std::memcpy(bytes_, &data, sizeof data);
+  std::memcpy(bytes_ + sizeof data, &size, sizeof size);
+  bytes_[15] = static_cast<char>(kOnHeap);
+}
+
+void TCompactText::Free() {
+  if (Tag() != kOnHeap) return;
+  char* data;
+  std::memcpy(&data, bytes_, sizeof data);
+  delete[] data;
+}
+
+TCompactText& TCompactText::Assign(std::string_view text) {
+  if (text == View()) return *this;
+  // The new text first: it may point into the old one.
+  TCompactText copy(text);
+  return *this = std::move(copy);
+}
+
+TCompactText& TCompactText::operator=(TCompactText&& other) noexcept {
+  if (this == &other) return *this;
+  Free();
+  std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+  other.bytes_[15] = 0;
+  return *this;
+}
+
+std::ostream& operator<<(std::ostream& out, const TCompactText& text) { return out << text.View(); }
+
+// ---- THandleList ----
+
+void THandleList::Free() {
+  if (many_ != One()) delete many_;
+  many_ = nullptr;
+}
+
+THandleList& THandleList::operator=(const THandleList& other) {
+  if (this == &other) return *this;
+  THandleList copy;
+  copy.one_ = other.one_;
+  if (other.many_ == One() || !other.many_)
+    copy.many_ = other.many_;
+  else
+    copy.many_ = std::make_unique<std::vector<TCompactText>>(*other.many_).release();
+  return *this = std::move(copy);
+}
+
+THandleList& THandleList::operator=(THandleList&& other) noexcept {
+  if (this == &other) return *this;
+  Free();
+  one_ = std::move(other.one_);
+  many_ = other.many_;
+  other.many_ = nullptr;
+  return *this;
+}
+
+void THandleList::push_back(std::string_view handle) {
+  TCompactText added(handle);  // first: the handle may be one of ours
+  if (!many_) {
+    one_ = std::move(added);
+    many_ = One();
+    return;
+  }
+  if (many_ == One()) {
+    // A list of its own from the second handle on; one_ stays empty then.
+    auto list = std::make_unique<std::vector<TCompactText>>();
+    list->reserve(2);
+    list->push_back(std::move(one_));
+    list->push_back(std::move(added));
+    many_ = list.release();
+    return;
+  }
+  many_->push_back(std::move(added));
+}
+
+std::vector<std::string> THandleList::Texts() const {
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < size(); ++i) texts.emplace_back((*this)[i]);
+  return texts;
+}
+
+std::ostream& operator<<(std::ostream& out, const THandleList& list) {
+  out << '{';
+  for (size_t i = 0; i < list.size(); ++i) out << (i ? ", \"" : "\"") << list[i] << '"';
+  return out << '}';
+}
+
+// ---- TminiIDDataSet ----
 
 namespace {
 
@@ -38,20 +140,19 @@ bool SameHandle(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool TminiIDDataSet::AddHandle(const std::string& handle) {
+bool TminiIDDataSet::AddHandle(std::string_view handle) {
   // The usual sighting repeats the shown handle. The shown handle always has its like in
   // Handles, and taking it again as the shown one would change nothing, so the list (a
   // separate block of memory, cold on a large import) needs no look.
-  if (!Handles.empty() && handle == Handle) return false;
+  if (!Handles.empty() && handle == Handle.View()) return false;
   // The shown handle is the first one seen, unless that was only the ID again: then every
   // later sighting may replace it, until a real handle has been shown.
   if (Handles.empty() || HandleIsID) {
     Handle = handle;
     HandleIsID = IsNiftyID(handle);
   }
-  const bool known =
-      std::any_of(Handles.begin(), Handles.end(), [&](const std::string& h) { return SameHandle(h, handle); });
-  if (known) return false;
+  for (size_t i = 0; i < Handles.size(); ++i)
+    if (SameHandle(Handles[i], handle)) return false;
   Handles.push_back(handle);
   return true;
 }

@@ -78,11 +78,8 @@ void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData&
   if (!target) return;
   if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
   TStringListWithHash& set = *target->IDSet();
-  const int index = set.IndexOfOrAdd(find.ID, [&find] {
-    auto record = std::make_unique<TminiIDDataSet>(find.ID);
-    record->AddHandle(find.HandleName);
-    return record;
-  });
+  const int index =
+      set.IndexOfOrAddRecord(find.ID, [&find](TminiIDDataSet& record) { record.AddHandle(find.HandleName); });
   if (index != -1) {
     if (TminiIDDataSet* record = set.Objects(index)) record->AddHandle(find.HandleName);
   }
@@ -238,7 +235,7 @@ void TTreeMgr::CollectData(TTreeNode* destination, TTreeNode* source) {
   const TStringListWithHash* from = source->IDSet();
   if (!from) return;
   for (int i = 0; i < from->Count(); ++i) {
-    const std::string& id = from->Strings(i);
+    const std::string_view id = from->Strings(i);
     if (id.empty() || into.IndexOf(id) != -1) continue;  // blank entries are deleted ones
     auto record = std::make_unique<TminiIDDataSet>(id);
     if (const TminiIDDataSet* original = from->Objects(i)) {
