@@ -103,6 +103,11 @@ class Output {
     } else if (ascii) {
       AppendJson(buffer_, sjis);
     } else {
+      // A record's shown handle is mostly its only handle as well: the same text twice running.
+      if (lastJson_ && sjis == lastSjis_) {
+        buffer_.append(*lastJson_);
+        return;
+      }
       // Converted and escaped once per distinct text.
       auto known = jsonOf_.find(sjis);
       if (known == jsonOf_.end()) {
@@ -111,6 +116,8 @@ class Output {
         known = jsonOf_.emplace(std::string(sjis), std::move(json)).first;
       }
       buffer_.append(known->second);
+      lastSjis_.assign(sjis);
+      lastJson_ = &known->second;
     }
   }
   void Number(int value) { Bytes(std::to_string(value)); }
@@ -121,7 +128,9 @@ class Output {
   }
 
  private:
-  static constexpr size_t kFlushAt = size_t{1} << 20;
+  // Large enough that writing costs nothing beside the rest, small enough not to count in the
+  // memory of an import that files hundreds of thousands of IDs.
+  static constexpr size_t kFlushAt = size_t{1} << 18;
   // A UTF-8 text as a JSON string.
   static void AppendJson(std::string& out, std::string_view utf8) {
     out.push_back('"');
@@ -163,6 +172,8 @@ class Output {
   std::string buffer_;
   std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> utf8Of_;
   std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> jsonOf_;  // quoted
+  std::string lastSjis_;                  // the text converted last, and its entry in jsonOf_
+  const std::string* lastJson_ = nullptr;  // (the map's values stay where they are)
 };
 
 // One line per node, two spaces per level; a node's IDs one level further in, right below it.

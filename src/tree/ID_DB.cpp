@@ -6,91 +6,55 @@
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
 
-// ---- TCompactText ----
-
-void TCompactText::Set(std::string_view text) {
-  if (text.size() <= kInPlace) {
-    std::memcpy(bytes_, text.data(), text.size());
-    bytes_[15] = static_cast<char>(text.size());
-    return;
-  }
-  // Owned through the bytes of this object, which hold no smart pointer.
-  char* data = std::make_unique_for_overwrite<char[]>(text.size()).release();
-  std::memcpy(data, text.data(), text.size());
-  const auto size = static_cast<uint32_t>(text.size());
-  std::memcpy(bytes_, &data, sizeof data);
-  std::memcpy(bytes_ + sizeof data, &size, sizeof size);
-  bytes_[15] = static_cast<char>(kOnHeap);
-}
-
-void TCompactText::Free() {
-  if (Tag() != kOnHeap) return;
-  char* data;
-  std::memcpy(&data, bytes_, sizeof data);
-  delete[] data;
-}
-
-TCompactText& TCompactText::Assign(std::string_view text) {
-  if (text == View()) return *this;
-  // The new text first: it may point into the old one.
-  TCompactText copy(text);
-  return *this = std::move(copy);
-}
-
-TCompactText& TCompactText::operator=(TCompactText&& other) noexcept {
-  if (this == &other) return *this;
-  Free();
-  std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-  other.bytes_[15] = 0;
-  return *this;
-}
-
-std::ostream& operator<<(std::ostream& out, const TCompactText& text) { return out << text.View(); }
-
 // ---- THandleList ----
 
-void THandleList::Free() {
-  if (many_ != One()) delete many_;
-  many_ = nullptr;
+void THandleList::Release() {
+  if (Tag() == kMany)
+    std::unique_ptr<TList>(Many()).reset();
+  else if (Tag() != kEmpty)
+    TCompactText::Release(bytes_);
 }
 
 THandleList& THandleList::operator=(const THandleList& other) {
   if (this == &other) return *this;
   THandleList copy;
-  copy.one_ = other.one_;
-  if (other.many_ == One() || !other.many_)
-    copy.many_ = other.many_;
-  else
-    copy.many_ = std::make_unique<std::vector<TCompactText>>(*other.many_).release();
+  if (other.Tag() == kMany) {
+    TList* list = std::make_unique<TList>(*other.Many()).release();
+    std::memcpy(copy.bytes_, &list, sizeof list);
+    copy.bytes_[15] = static_cast<char>(kMany);
+  } else if (other.Tag() != kEmpty) {
+    TCompactText::Encode(copy.bytes_, other[0]);
+  }
   return *this = std::move(copy);
 }
 
 THandleList& THandleList::operator=(THandleList&& other) noexcept {
   if (this == &other) return *this;
-  Free();
-  one_ = std::move(other.one_);
-  many_ = other.many_;
-  other.many_ = nullptr;
+  Release();
+  std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+  other.bytes_[15] = static_cast<char>(kEmpty);
   return *this;
 }
 
 void THandleList::push_back(std::string_view handle) {
+  if (Tag() == kEmpty) {
+    TCompactText::Encode(bytes_, handle);
+    return;
+  }
   TCompactText added(handle);  // first: the handle may be one of ours
-  if (!many_) {
-    one_ = std::move(added);
-    many_ = One();
+  if (Tag() == kMany) {
+    Many()->push_back(std::move(added));
     return;
   }
-  if (many_ == One()) {
-    // A list of its own from the second handle on; one_ stays empty then.
-    auto list = std::make_unique<std::vector<TCompactText>>();
-    list->reserve(2);
-    list->push_back(std::move(one_));
-    list->push_back(std::move(added));
-    many_ = list.release();
-    return;
-  }
-  many_->push_back(std::move(added));
+  // The second handle: the first moves into a list of its own.
+  auto list = std::make_unique<TList>();
+  list->reserve(2);
+  list->emplace_back(TCompactText::ViewOf(bytes_));
+  list->push_back(std::move(added));
+  TCompactText::Release(bytes_);
+  TList* many = list.release();
+  std::memcpy(bytes_, &many, sizeof many);
+  bytes_[15] = static_cast<char>(kMany);
 }
 
 std::vector<std::string> THandleList::Texts() const {

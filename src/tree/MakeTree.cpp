@@ -108,10 +108,15 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   const bool named = category <= fcCBSimulator;
   if (target_ && category == targetCategory_ && (!named || context.Name == targetName_)) return target_;
   targetCategory_ = category;
-  targetName_ = named ? context.Name : std::string();
-  std::string key(1, static_cast<char>(category));
-  key += targetName_;
-  if (const auto known = targets_.find(key); known != targets_.end()) return target_ = known->second;
+  if (named)
+    targetName_ = context.Name;
+  else
+    targetName_.clear();
+  // The key is built in a buffer kept from one change of screen to the next.
+  key_.assign(1, static_cast<char>(category));
+  key_ += targetName_;
+  if (const auto known = targets_.find(key_); known != targets_.end()) return target_ = known->second;
+  std::string key = key_;
 
   std::string first;
   const std::string* second = nullptr;
@@ -196,9 +201,11 @@ TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) 
     else
       high = mid;
   }
-  for (int i = low; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i)
+  int i = low;
+  for (; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i)
     if (child(i)->Text() == text) return child(i);
-  TTreeNode* added = Nodes->AddChild(parent, text);
+  // Where the search stopped is where a new node goes: after the ones that sort equal.
+  TTreeNode* added = Nodes->AddChild(parent, text, i);
   added->SetIDSet(std::make_unique<TStringListWithHash>());
   return added;
 }

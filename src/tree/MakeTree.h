@@ -101,4 +101,5 @@ class TTreeMgr {
   TTreeNode* target_ = nullptr;
   uint8_t targetCategory_ = 0;
   std::string targetName_;
+  std::string key_;
 };

@@ -6,21 +6,16 @@ TStringListWithHash::TStringListWithHash() = default;
 TStringListWithHash::~TStringListWithHash() = default;
 
 TminiIDDataSet* TStringListWithHash::Append(std::string_view text, TminiIDDataSet* record) {
-  // Grown by half rather than doubled: most folders stay small, and the slack of the last
-  // growth is memory every folder keeps.
-  if (records_.size() == records_.capacity()) {
-    const size_t more = records_.size() / 2 + 2;
-    records_.reserve(records_.size() + more);
-    flags_.reserve(records_.size() + more);
-  }
+  // Grown by a quarter rather than doubled: the room left by the last growth is memory every
+  // folder keeps, and moving the small records again costs little.
+  if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() + entries_.size() / 4 + 2);
   if (record) {
-    records_.push_back(std::move(*record));
-    records_.back().ID = text;
+    entries_.emplace_back(std::move(*record), uint8_t{0});
+    entries_.back().ID = text;
   } else {
-    records_.emplace_back(text);
+    entries_.emplace_back(text, kNoRecord);
   }
-  flags_.push_back(record ? 0 : kNoRecord);
-  return &records_.back();
+  return &entries_.back();
 }
 
 int TStringListWithHash::Add(std::string_view text) { return AddObject(text, nullptr); }
@@ -39,28 +34,24 @@ void TStringListWithHash::Delete(int index) {
   // Unindex the text only when the index points here: if the same ID was added twice, the
   // index belongs to the other entry and must stay.
   if (!text.empty() && Hash.Find(text) == index) Hash.Remove(text);
-  flags_[index] |= kBlank;
+  entries_[index].flags |= kBlank;
 }
 
 int TStringListWithHash::IndexOf(std::string_view text) { return Hash.Find(text); }
 
 void TStringListWithHash::Clear() {
   Hash.Clear();
-  records_.clear();
-  flags_.clear();
+  entries_.clear();
 }
 
 void TStringListWithHash::CompactIDSet() {
-  std::vector<TminiIDDataSet> records = std::move(records_);
-  std::vector<uint8_t> flags = std::move(flags_);
+  std::vector<Entry> entries = std::move(entries_);
   Clear();
-  records_.reserve(records.size());
-  flags_.reserve(records.size());
-  // Blank entries go, and their records with them when `records` is destroyed.
-  for (size_t i = 0; i < records.size(); ++i) {
-    if ((flags[i] & kBlank) || records[i].ID.empty()) continue;
-    records_.push_back(std::move(records[i]));
-    flags_.push_back(flags[i]);
-    Hash.Put(records_.back().ID.View(), Count() - 1);
+  entries_.reserve(entries.size());
+  // Blank entries go, and their records with them when `entries` is destroyed.
+  for (Entry& entry : entries) {
+    if ((entry.flags & kBlank) || entry.ID.empty()) continue;
+    entries_.push_back(std::move(entry));
+    Hash.Put(entries_.back().ID.View(), Count() - 1);
   }
 }

@@ -49,7 +49,7 @@ class TStringListWithHash {
     const int index = Hash.FindOrPut(text, Count());
     if (index != -1) return index;
     TminiIDDataSet* record = Append(text, nullptr);
-    flags_.back() = 0;
+    entries_.back().flags = 0;
     fill(*record);
     return -1;
   }
@@ -57,12 +57,13 @@ class TStringListWithHash {
   // Drops blank entries and renumbers the rest, keeping their order.
   void CompactIDSet();
 
-  int Count() const { return static_cast<int>(records_.size()); }
+  int Count() const { return static_cast<int>(entries_.size()); }
   std::string_view Strings(int index) const {
-    return (flags_[index] & kBlank) ? std::string_view() : records_[index].ID.View();
+    return (entries_[index].flags & kBlank) ? std::string_view() : entries_[index].ID.View();
   }
   TminiIDDataSet* Objects(int index) const {
-    return (flags_[index] & kNoRecord) ? nullptr : const_cast<TminiIDDataSet*>(&records_[index]);
+    // The list hands out its records for change, as a list of owned objects does.
+    return (entries_[index].flags & kNoRecord) ? nullptr : const_cast<Entry*>(&entries_[index]);
   }
 
   TDynamicHash Hash{0};
@@ -73,6 +74,11 @@ class TStringListWithHash {
   // Appends an entry for text, taking over *record when given; returns the stored record.
   TminiIDDataSet* Append(std::string_view text, TminiIDDataSet* record);
 
-  std::vector<TminiIDDataSet> records_;
-  std::vector<uint8_t> flags_;
+  // An entry: its record, and what the list knows of it in the byte after the record's.
+  struct Entry : TminiIDDataSet {
+    Entry(std::string_view text, uint8_t f) : TminiIDDataSet(text), flags(f) {}
+    Entry(TminiIDDataSet&& record, uint8_t f) : TminiIDDataSet(std::move(record)), flags(f) {}
+    uint8_t flags;
+  };
+  std::vector<Entry> entries_;
 };

@@ -121,10 +121,17 @@ void TTreeNodes::Notify(F&& f) {
   for (TTreeObserver* o : observers) f(*o);
 }
 
-TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text) {
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text) { return AddChild(parent, std::move(text), -1); }
+
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text, int rowHint) {
   if (parent && parent->owner_ != this) throw std::invalid_argument("AddChild: parent of another tree");
   auto& siblings = SiblingsOf(parent);
-  const int row = RowFor(siblings, text);
+  const int count = static_cast<int>(siblings.size());
+  // After every sibling that sorts before or equal, before every one that sorts after.
+  const bool hintRight = rowHint >= 0 && rowHint <= count &&
+                         (rowHint == 0 || CompareTexts(siblings[rowHint - 1]->text_, text) <= 0) &&
+                         (rowHint == count || CompareTexts(text, siblings[rowHint]->text_) < 0);
+  const int row = hintRight ? rowHint : RowFor(siblings, text);
   Notify([&](TTreeObserver& o) { o.BeforeInsert(parent, row); });
   auto node = std::make_unique<TTreeNode>();
   node->text_ = std::move(text);

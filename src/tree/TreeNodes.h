@@ -108,6 +108,9 @@ class TTreeNodes {
   // A new child (parent nullptr: a top-level node) placed in text order: Latin letters compared
   // without case, otherwise bytes; equal texts keep insertion order.
   TTreeNode* AddChild(TTreeNode* parent, std::string text);
+  // The same, told where the node goes (a caller that has just searched the siblings): the row
+  // is checked against its two neighbours and searched for only when it is not right.
+  TTreeNode* AddChild(TTreeNode* parent, std::string text, int rowHint);
   // Removes the node with its subtree, releasing their ID sets.
   void Delete(TTreeNode* node);
   // Moves a node with its subtree under a new parent (nullptr: top level), in text order.
