@@ -56,7 +56,8 @@ bool TImportQueue::Start(const std::string& path, const TForumData& start) {
   // has deleted it is a node of that name found or made again.
   TTreeNode* node = integrated_;
   if (!node) {
-    node = treeMgr_->FindOrAddChild(Root(), IntegrateName.empty() ? NodeTextOf(path) : IntegrateName);
+    node = treeMgr_->FindOrAddChild(Root(), IntegrateName.empty() ? NodeTextOf(path) : IntegrateName, imgFileBusy,
+                                    imgFileBusySelected);
     if (!IntegrateName.empty()) integrated_ = node;
   }
   current_ = node;

@@ -152,12 +152,8 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
       second = &SJ("送信メール");
       break;
   }
-  TTreeNode* target = FindOrAddChild(FileNode, first);
-  target->SetImages(imgCategory, imgCategorySelected);
-  if (second) {
-    target = FindOrAddChild(target, *second);
-    target->SetImages(imgFolder, imgFolderSelected);
-  }
+  TTreeNode* target = FindOrAddChild(FileNode, first, imgCategory, imgCategorySelected);
+  if (second) target = FindOrAddChild(target, *second, imgFolder, imgFolderSelected);
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
   // of this screen lands exactly where the lookup above would put it.
   targets_.emplace(std::move(key), target);
@@ -189,6 +185,10 @@ void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
 }
 
 TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) {
+  return FindOrAddChild(parent, text, -1, -1);
+}
+
+TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text, int image, int selected) {
   const int count = parent ? parent->Count() : Nodes->TopCount();
   auto child = [&](int i) { return parent ? parent->Item(i) : Nodes->Top(i); };
   // Siblings are kept in text order, so the byte-equal ones lie among those that sort equal:
@@ -202,10 +202,14 @@ TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) 
       high = mid;
   }
   int i = low;
-  for (; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i)
-    if (child(i)->Text() == text) return child(i);
+  for (; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i) {
+    if (child(i)->Text() == text) {
+      if (image != -1 || selected != -1) child(i)->SetImages(image, selected);
+      return child(i);
+    }
+  }
   // Where the search stopped is where a new node goes: after the ones that sort equal.
-  TTreeNode* added = Nodes->AddChild(parent, text, i);
+  TTreeNode* added = Nodes->AddChild(parent, text, i, image, selected);
   added->SetIDSet(std::make_unique<TStringListWithHash>());
   return added;
 }

@@ -69,6 +69,9 @@ class TTreeMgr {
 
   // The first child whose text is byte for byte equal, else a new child with an empty ID set.
   TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text);
+  // The same, and the node gets these images (a new one is made with them: a tree view hears of
+  // its insertion only, which matters when thousands of folders are made inside closed ones).
+  TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text, int image, int selected);
   // Deletes the node with its whole subtree and their ID sets. Deleting the node of the running
   // scan or one above it first stops that scan; its end is still reported.
   void DeleteNode(TTreeNode* node);

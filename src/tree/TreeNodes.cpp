@@ -123,7 +123,7 @@ void TTreeNodes::Notify(F&& f) {
 
 TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text) { return AddChild(parent, std::move(text), -1); }
 
-TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text, int rowHint) {
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text, int rowHint, int image, int selected) {
   if (parent && parent->owner_ != this) throw std::invalid_argument("AddChild: parent of another tree");
   auto& siblings = SiblingsOf(parent);
   const int count = static_cast<int>(siblings.size());
@@ -135,6 +135,8 @@ TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text, int rowHint
   Notify([&](TTreeObserver& o) { o.BeforeInsert(parent, row); });
   auto node = std::make_unique<TTreeNode>();
   node->text_ = std::move(text);
+  node->imageIndex_ = image;
+  node->selectedIndex_ = selected;
   node->parent_ = parent;
   node->owner_ = this;
   TTreeNode* added = node.get();

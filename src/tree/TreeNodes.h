@@ -109,8 +109,9 @@ class TTreeNodes {
   // without case, otherwise bytes; equal texts keep insertion order.
   TTreeNode* AddChild(TTreeNode* parent, std::string text);
   // The same, told where the node goes (a caller that has just searched the siblings): the row
-  // is checked against its two neighbours and searched for only when it is not right.
-  TTreeNode* AddChild(TTreeNode* parent, std::string text, int rowHint);
+  // is checked against its two neighbours and searched for only when it is not right. The node
+  // comes with its images, so that observers hear of one insertion and no change.
+  TTreeNode* AddChild(TTreeNode* parent, std::string text, int rowHint, int image = -1, int selected = -1);
   // Removes the node with its subtree, releasing their ID sets.
   void Delete(TTreeNode* node);
   // Moves a node with its subtree under a new parent (nullptr: top level), in text order.
