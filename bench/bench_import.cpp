@@ -5,15 +5,23 @@
 // on the GUI thread.
 //
 //   bench_import LOG [ROUNDS]
+//   bench_import --list FILE [ROUNDS]
+//
+// With --list, FILE names the logs to import, one path a line, relative to FILE's folder: all of
+// them are chosen in the open dialog at once (many small logs), and `quillet scan --json` gets
+// them as relative names run from that folder, which keeps its command line short.
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "BenchTiming.h"
@@ -32,7 +40,24 @@ struct WindowRun {
   int nodes = 0;
 };
 
-WindowRun ImportThroughWindow(QApplication& app, const QString& log) {
+// The logs of one import: their folder, and their names in it (or absolute paths).
+struct Logs {
+  QString folder;
+  QStringList names;
+  QStringList Paths() const {
+    QStringList paths;
+    paths.reserve(names.size());
+    for (const QString& name : names) paths.push_back(QDir(folder).absoluteFilePath(name));
+    return paths;
+  }
+  double MegaBytes() const {
+    double bytes = 0;
+    for (const QString& path : Paths()) bytes += QFileInfo(path).size();
+    return bytes / 1e6;
+  }
+};
+
+WindowRun ImportThroughWindow(QApplication& app, const Logs& logs) {
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
   qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
@@ -42,7 +67,7 @@ WindowRun ImportThroughWindow(QApplication& app, const QString& log) {
     TMainForm window(&dialogs);
     window.show();
     app.processEvents();
-    dialogs.openFiles.push_back({log});
+    dialogs.openFiles.push_back(logs.Paths());
     dialogs.modals.push_back([](QDialog& dialog) {
       auto& import = static_cast<TImportDialog&>(dialog);
       import.SearchButtonClick();
@@ -69,12 +94,13 @@ WindowRun ImportThroughWindow(QApplication& app, const QString& log) {
   return run;
 }
 
-double ScanJson(const QString& log) {
+double ScanJson(const Logs& logs) {
   QProcess scan;
   scan.setStandardOutputFile(QProcess::nullDevice());
+  scan.setWorkingDirectory(logs.folder);
   QElapsedTimer clock;
   clock.start();
-  scan.start(QStringLiteral(QUILLET_BINARY), {"scan", "--json", log});
+  scan.start(QStringLiteral(QUILLET_BINARY), QStringList{"scan", "--json"} + logs.names);
   if (!scan.waitForFinished(-1) || scan.exitCode() != 0) {
     std::fprintf(stderr, "quillet scan --json failed\n");
     std::exit(1);
@@ -86,14 +112,30 @@ double ScanJson(const QString& log) {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_import LOG [ROUNDS]\n");
+  const bool list = argc > 1 && std::string(argv[1]) == "--list";
+  const int first = list ? 2 : 1;
+  if (argc < first + 1) {
+    std::fprintf(stderr, "usage: bench_import LOG [ROUNDS]\n       bench_import --list FILE [ROUNDS]\n");
     return 2;
   }
   QApplication app(argc, argv);
-  const QString log = QString::fromLocal8Bit(argv[1]);
-  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  const double mb = QFile(log).size() / 1e6;
+  const QString given = QString::fromLocal8Bit(argv[first]);
+  const int rounds = argc > first + 1 ? std::max(1, std::atoi(argv[first + 1])) : 5;
+  Logs log;
+  if (list) {
+    QFile file(given);
+    if (!file.open(QIODevice::ReadOnly)) {
+      std::fprintf(stderr, "cannot read %s\n", argv[first]);
+      return 1;
+    }
+    log.folder = QFileInfo(given).absolutePath();
+    for (const QByteArray& line : file.readAll().split('\n'))
+      if (!line.isEmpty()) log.names.push_back(QString::fromLocal8Bit(line));
+  } else {
+    log.folder = QFileInfo(given).absolutePath();
+    log.names = {QFileInfo(given).fileName()};
+  }
+  const double mb = log.MegaBytes();
   std::vector<double> window, scan, gaps;
   int nodes = 0;
   for (int round = 0; round < rounds; ++round) {
@@ -108,7 +150,11 @@ int main(int argc, char** argv) {
                 run.longestGapMs, scan.back());
   }
   const double w = Median(window), s = Median(scan);
-  std::printf("\n%.1f MB log, %d tree nodes, %d rounds (medians)\n", mb, nodes, rounds);
+  std::printf("\n%.1f MB in %lld log(s), %d tree nodes, %d rounds (medians)\n", mb,
+              static_cast<long long>(log.names.size()), nodes, rounds);
+  if (log.names.size() > 1)
+    std::printf("per file: window %.1f us, scan --json %.1f us\n", w * 1e3 / log.names.size(),
+                s * 1e3 / log.names.size());
   std::printf("import through the window : %8.0f ms  %6.1f MB/s\n", w, mb / (w / 1e3));
   std::printf("quillet scan --json       : %8.0f ms  %6.1f MB/s\n", s, mb / (s / 1e3));
   std::printf("ratio window / scan       : %8.2f   (target <= 1.3)\n", w / s);

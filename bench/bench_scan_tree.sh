@@ -3,14 +3,19 @@
 # filing into the folder tree, the tree printed) against `quillet scan --finds` (the bare scan,
 # every find printed) on the same large generated log, alternating the two, and prints the
 # medians of wall and CPU time, their ratios (target: at most 1.5), the median of the per-round
-# ratios and the peak memory of each.
+# ratios and the peak memory of each, on two workloads: the benchmark log (a few dozen forums,
+# most finds an ID already in its room) and the many-rooms log (thousands of forums and PATIOs,
+# most finds an ID new to its room). For each it also prints the (folder, ID) pairs filed and the
+# peak memory of the import above the bare scan's per pair (target: at most 120 bytes).
 #
-# Environment: LOG (default /tmp/quillet-bench-100mb.log), SIZE_MB (default 100), RUNS (default 10),
+# Environment: LOG (default /tmp/quillet-bench-100mb.log), ROOMS_LOG (default
+# /tmp/quillet-rooms-100mb.log; "none" skips it), SIZE_MB (default 100), RUNS (default 10),
 # BUILD (Release build folder, default build-bench), QUILLET (use this binary instead of building).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mb=${SIZE_MB:-100}
 log=${LOG:-/tmp/quillet-bench-${size_mb}mb.log}
+rooms_log=${ROOMS_LOG:-/tmp/quillet-rooms-${size_mb}mb.log}
 runs=${RUNS:-10}
 build=${BUILD:-build-bench}
 
@@ -25,8 +30,16 @@ else
   quillet=$QUILLET
 fi
 [ -f "$log" ] || python3 bench/gen_log.py "$log" --size-mb "$size_mb"
+logs=$log
+if [ "$rooms_log" != none ]; then
+  [ -f "$rooms_log" ] || python3 bench/gen_log.py "$rooms_log" --size-mb "$size_mb" --many-rooms
+  logs="$log $rooms_log"
+fi
+
+for log in $logs; do
 cat "$log" >/dev/null  # warm the page cache
 
+echo
 echo "log: $log ($(stat -c %s "$log") bytes), $runs runs each, alternating; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The times are taken here rather than from /usr/bin/time, whose figures are in hundredths of a
 # second: the wall time with a monotonic clock, the CPU time of the run from wait4. The peak
@@ -35,6 +48,22 @@ echo "log: $log ($(stat -c %s "$log") bytes), $runs runs each, alternating; load
 python3 - "$quillet" "$log" "$runs" <<'PY'
 import os, statistics, subprocess, sys, tempfile, time
 quillet, log, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+# The (folder, ID) pairs the import files: a folder is the category with the name (forums,
+# PATIOs, CB bands) or the category alone (mail).
+pairs = set()
+folders = set()
+finds = 0
+scan = subprocess.run([quillet, "scan", "--finds", "--raw", log], stdout=subprocess.PIPE, check=True).stdout
+for line in scan.split(b"\n"):
+    fields = line.split(b"\t")
+    if len(fields) != 4:
+        continue
+    category = int(fields[0])
+    folder = (category, fields[1] if category <= 8 else b"")
+    folders.add(folder)
+    pairs.add((folder, fields[2]))
+    finds += 1
+print(f"{finds} finds, {len(folders)} room folders, {len(pairs)} (folder, ID) pairs filed")
 samples = {"--finds": [], "--json": []}
 with open(os.devnull, "wb") as sink, tempfile.NamedTemporaryFile("r") as peak_file:
     for _ in range(runs):
@@ -67,4 +96,9 @@ paired = [j[0] / f[0] for f, j in zip(samples["--finds"], samples["--json"])]
 paired_cpu = [j[1] / f[1] for f, j in zip(samples["--finds"], samples["--json"])]
 print(f"per-round ratio --json / --finds: wall median {statistics.median(paired):.2f}, "
       f"CPU median {statistics.median(paired_cpu):.2f}")
+peak = {mode: min(r[2] for r in rows) for mode, rows in samples.items()}
+if pairs:
+    print(f"peak memory above the bare scan per filed pair: "
+          f"{(peak['--json'] - peak['--finds']) * 1024 / len(pairs):.0f} bytes (target: at most 120)")
 PY
+done

@@ -10,6 +10,11 @@ Speed: a pool of varied screens (each one a few dozen lines, starting with the l
 context, so that any order of screens reads the same) is built once and then drawn from until the
 wanted size is reached.
 
+With --many-rooms the log visits thousands of distinct forums and PATIOs instead of a few dozen
+(about 13,000 room folders on 100 MB), with a small crowd of users, and every screen is drawn
+fresh rather than from a pool: most finds are then an ID new to its room, which is what makes
+filing and its memory cost per (folder, ID) pair show.
+
 With --expect FILE the generator also writes, in raw Shift-JIS bytes, the finds a correct scanner
 reports for the log (`quillet scan --finds --raw` format, without the closing `end` line).
 
@@ -100,9 +105,9 @@ PATIO_MENU = ["  1 会議室", "  2 ゲスト一覧", "  3 メンバー一覧", 
 class Pool:
     """Users, texts and the screens built from them."""
 
-    def __init__(self, rng):
+    def __init__(self, rng, users=20000):
         self.rng = rng
-        self.users = [self.make_user() for _ in range(20000)]
+        self.users = [self.make_user() for _ in range(users)]
         self.article_lines = [self.make_article_line() for _ in range(4000)]
 
     def make_id(self):
@@ -184,9 +189,17 @@ class Screens:
     """Builds screens: lists of (line bytes, expected find or None), where a find is
     (category, name bytes, ID bytes, handle bytes)."""
 
-    def __init__(self, pool):
+    def __init__(self, pool, forums=None, patio_owners=None):
         self.p = pool
         self.r = pool.rng
+        self.forums = forums or FORUMS
+        # The PATIOs visited: any user's, or those of a fixed list.
+        self.patio_owners = patio_owners
+
+    def patio_owner(self):
+        if self.patio_owners:
+            return self.r.choice(self.patio_owners)
+        return self.p.user()[0]
 
     # --- context lines -------------------------------------------------------------------
 
@@ -219,7 +232,7 @@ class Screens:
 
     def forum_visit(self):
         r = self.r
-        forum = r.choice(FORUMS)
+        forum = r.choice(self.forums)
         line, name = self.forum_heading(forum)
         out = [(b"", None), line, (sj("　　　　" + forum[1] + "へようこそ"), None)]
         out += self.p.article(r.randrange(3, 8))
@@ -325,7 +338,7 @@ class Screens:
 
     def realtime(self):
         r = self.r
-        forum = r.choice(FORUMS)
+        forum = r.choice(self.forums)
         line, name = self.forum_heading(forum)
         out = [(b"", None), line]
         out += [(sj(t), None) for t in FORUM_MENU[:9]]
@@ -362,7 +375,7 @@ class Screens:
             out.append((sj("："), None))
             name = MY_ID.encode()
         else:
-            owner, _ = self.p.user()
+            owner = self.patio_owner()
             if kind == 1:
                 typed = owner.lower()
             elif kind == 2:
@@ -382,7 +395,7 @@ class Screens:
             out.append((sj(r.choice(PATIO_MENU[5:])), None))
         if r.randrange(3) == 0:
             # Moving straight to another PATIO.
-            owner, _ = self.p.user()
+            owner = self.patio_owner()
             if r.randrange(2):
                 out.append((sj("＞MOV ") + owner, None))
             else:
@@ -472,9 +485,31 @@ class Screens:
         return out
 
 
-def build_pool(rng, target_bytes):
+def many_forums(rng, count):
+    """Distinct forums: a short name of capitals and a Japanese title."""
+    seen = set()
+    out = []
+    while len(out) < count:
+        short = "F" + "".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ") for _ in range(rng.randrange(3, 7)))
+        if short in seen:
+            continue
+        seen.add(short)
+        title = rng.choice(SURNAMES) + rng.choice(["の", "と", ""]) + rng.choice(ROOMS) + rng.choice(
+            ["フォーラム", "の広場", "専門館", "倶楽部"])
+        out.append((short, title))
+    return out
+
+
+def make_screens(rng, many_rooms):
+    if not many_rooms:
+        return Screens(Pool(rng))
+    pool = Pool(rng, users=6000)
+    owners = [pool.make_id().encode("ascii") for _ in range(1700)]
+    return Screens(pool, forums=many_forums(rng, 2600), patio_owners=owners)
+
+
+def build_pool(rng, target_bytes, screens):
     """Screens (bytes, expected finds bytes, lines, finds by category) up to about target_bytes."""
-    screens = Screens(Pool(rng))
     makers = [(screens.forum_visit, 34), (screens.realtime, 7), (screens.cb, 6), (screens.patio, 12),
               (screens.mail, 14), (screens.news, 16), (screens.top_menu, 8), (screens.login, 2)]
     weights = [w for _, w in makers]
@@ -506,12 +541,16 @@ def main():
     parser.add_argument("--size-mb", type=float, default=100.0, help="size in MB (10^6 bytes), default 100")
     parser.add_argument("--seed", type=int, default=19960401, help="random seed (default fixed)")
     parser.add_argument("--expect", help="also write the finds a scanner must report to this file")
+    parser.add_argument("--many-rooms", action="store_true",
+                        help="thousands of forums and PATIOs, few users, every screen drawn fresh")
     args = parser.parse_args()
 
     started = time.monotonic()
     rng = random.Random(args.seed)
     target = int(args.size_mb * 1_000_000)
-    screens, pool = build_pool(rng, min(target, 12_000_000))
+    screens = make_screens(rng, args.many_rooms)
+    # Repeated screens would repeat their (room, ID) pairs; the many-rooms log wants them new.
+    screens, pool = build_pool(rng, target if args.many_rooms else min(target, 12_000_000), screens)
 
     chunks = []
     expected = []
@@ -528,7 +567,7 @@ def main():
         size += len(piece[0])
         if size >= target:
             break
-        piece = rng.choice(pool)
+        piece = pool[len(chunks) - 1] if args.many_rooms and len(chunks) <= len(pool) else rng.choice(pool)
 
     with open(args.output, "wb") as out:
         out.write(b"".join(chunks))

@@ -68,6 +68,9 @@ void TMainForm::BuildControls() {
   TreeView->setHeaderHidden(true);
   TreeView->setIndentation(19);
   TreeView->setIconSize(QSize(16, 16));
+  // Every row is one line with a 16-pixel icon. Saying so spares the view measuring each row's
+  // text whenever rows come in: with thousands of file nodes that measuring took seconds.
+  TreeView->setUniformRowHeights(true);
   TreeView->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
   TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
   // Long names scroll sideways instead of being cut short; each node's tooltip shows all of it.

@@ -98,7 +98,7 @@ void TMainForm::RefreshIDView() {
       if (store.CurrentGroup() == letter) IDView->AddRow(registeredRow(store.CurrentID()));
   } else if (const TStringListWithHash* set = node->IDSet()) {
     for (int i = 0; i < set->Count(); ++i) {
-      const std::string& id = set->Strings(i);
+      const std::string id(set->Strings(i));
       if (store.Select(id)) {
         IDView->AddRow(registeredRow(id));
       } else {

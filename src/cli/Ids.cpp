@@ -202,7 +202,7 @@ int ImportCommand(const Options& options) {
 
   Output out(false);
   for (int i = 0; i < filed.Count(); ++i) {
-    out.Field(filed.Strings(i));
+    out.Field(std::string(filed.Strings(i)));
     out.Text("\t");
     if (const TminiIDDataSet* record = filed.Objects(i)) out.Field(record->Handle);
     out.EndLine();

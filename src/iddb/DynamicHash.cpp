@@ -166,8 +166,9 @@ void TDynamicHash::FreeSlots() {
 
 namespace {
 
-// Sub-tables start with room for four keys: most stay that short.
-constexpr uint32_t kFirstCapacity = 4;
+// Sub-tables start with room for one key: in a folder of a few hundred IDs most buckets hold
+// one, and the room for three more would cost as much again as the sub-table itself.
+constexpr uint32_t kFirstCapacity = 1;
 
 // A sub-table block: the table, then its tag row and slots.
 constexpr size_t kHeadBytes = (sizeof(TDynamicHash) + 7) & ~size_t{7};
@@ -208,9 +209,10 @@ TDynamicHash* TDynamicHash::MovedSubTable(TDynamicHash* sub, uint32_t capacity) 
 
 void TDynamicHash::ReserveSlots(uint32_t count) {
   if (count <= capacity_) return;
-  // Most lists stay short: the block starts at four slots and doubles. It holds the tag row
-  // and then the slots.
-  const uint32_t capacity = std::max<uint32_t>(count, capacity_ == 0 ? 4 : capacity_ * 2);
+  // Most lists stay short: the block starts at four slots and grows by half (the room a list
+  // leaves unused counts in every folder of a large import). It holds the tag row and then the
+  // slots.
+  const uint32_t capacity = std::max<uint32_t>(count, capacity_ == 0 ? 4 : (capacity_ * 3 / 2 + 3) & ~3u);
   auto* block = static_cast<uint8_t*>(std::malloc(TagBytes(capacity) + size_t{capacity} * sizeof(Slot)));
   if (!block) throw std::bad_alloc();
   std::memset(block, 0, TagBytes(capacity));

@@ -32,14 +32,6 @@ TTreeNode* TImportQueue::Root() {
   return root;
 }
 
-TTreeNode* TImportQueue::FileNodeNamed(const std::string& text) {
-  TTreeNode* root = treeMgr_->Nodes->GetFirstNode();
-  if (!root) return nullptr;
-  for (int i = 0; i < root->Count(); ++i)
-    if (root->Item(i)->Text() == text) return root->Item(i);
-  return nullptr;
-}
-
 void TImportQueue::NoteUnreadable(const std::string& path, const std::string& why) {
   unreadable_.push_back(path);
   reasons_.push_back(why);
@@ -92,6 +84,8 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
   std::vector<std::string> logs;
   Expand(files.back(), logs);
   for (size_t i = 0; i + 1 < files.size(); ++i) Expand(files[i], logs);
+  integrated_.Reset();
+  current_.Reset();
   // The later files start without a name, so only a context that needs none is carried over.
   laterStart_ = TForumData{};
   if (start.Category == fcNone || start.Category == fcCBSimulator || start.Category == fcReceivedMail ||
@@ -116,8 +110,15 @@ bool TImportQueue::Import(const std::vector<std::string>& files, const TForumDat
 }
 
 bool TImportQueue::Start(const std::string& path, const TForumData& start) {
-  const std::string text = IntegrateName.empty() ? NodeTextOf(path) : IntegrateName;
-  TTreeNode* node = treeMgr_->FindOrAddChild(Root(), text);
+  // An integrated import keeps its one node whatever it is called by now; only when the user
+  // has deleted it is a node of that name found or made again.
+  TTreeNode* node = integrated_;
+  if (!node) {
+    node = treeMgr_->FindOrAddChild(Root(), IntegrateName.empty() ? NodeTextOf(path) : IntegrateName, imgFileBusy,
+                                    imgFileBusySelected);
+    if (!IntegrateName.empty()) integrated_ = node;
+  }
+  current_ = node;
   node->SetImages(imgFileBusy, imgFileBusySelected);
   ++started_;
   std::unique_ptr<TLogSource> source;
@@ -147,9 +148,11 @@ void TImportQueue::AnalysisEnded(TTreeMgr* sender, const std::string& fileName) 
   try {
     if (running_ && sender && sender->Analysis->LastReadFailed()) NoteUnreadable(fileName, std::string());
     if (failure) FileQueue.clear();
-    if (IntegrateName.empty()) {
-      if (TTreeNode* node = FileNodeNamed(NodeTextOf(fileName))) node->SetImages(imgFileDone, imgFileDoneSelected);
-    }
+    // The node the ended scan filled: the one this queue started it with, else (a scan started
+    // past the queue) the manager's.
+    TTreeNode* node = current_ ? current_.Get() : (sender ? sender->FileNode.Get() : nullptr);
+    current_.Reset();
+    if (IntegrateName.empty() && node) node->SetImages(imgFileDone, imgFileDoneSelected);
     if (running_) StartNext();
   } catch (...) {
     Abandon();
@@ -166,9 +169,9 @@ void TImportQueue::Abandon() noexcept {
   // A scan this import may have started stops; its end then finds the queue ended.
   treeMgr_->Analysis->Stop();
   running_ = false;
-  if (!IntegrateName.empty()) {
-    if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
-  }
+  if (TTreeNode* node = integrated_) node->SetImages(imgFileDone, imgFileDoneSelected);
+  integrated_.Reset();
+  current_.Reset();
   status_.clear();
   // The first failure is the one reported; the hooks only get their chance to tidy up.
   try {
@@ -183,17 +186,17 @@ void TImportQueue::Abandon() noexcept {
 
 void TImportQueue::StartNext() {
   while (!FileQueue.empty()) {
-    const std::string next = FileQueue.front();
-    FileQueue.erase(FileQueue.begin());
+    const std::string next = std::move(FileQueue.front());
+    FileQueue.pop_front();
     if (Start(next, laterStart_)) return;
   }
   Finish();
 }
 
 void TImportQueue::Finish() {
-  if (!IntegrateName.empty()) {
-    if (TTreeNode* node = FileNodeNamed(IntegrateName)) node->SetImages(imgFileDone, imgFileDoneSelected);
-  }
+  if (TTreeNode* node = integrated_) node->SetImages(imgFileDone, imgFileDoneSelected);
+  integrated_.Reset();
+  current_.Reset();
   running_ = false;
   members_.clear();  // closes the archives
   nextMember_ = 0;

@@ -12,6 +12,7 @@
 // Paths are file-system paths (bytes as the system names the file); node texts are the program's
 // Shift-JIS texts, so a path is stored in the tree in its Shift-JIS form where it has one.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,9 +20,9 @@
 
 #include "analysis/LogAnalize.h"
 #include "analysis/LogArchive.h"
+#include "tree/TreeNodes.h"
 
 class TTreeMgr;
-class TTreeNode;
 
 class TImportQueue {
  public:
@@ -34,8 +35,9 @@ class TImportQueue {
   TImportQueue(const TImportQueue&) = delete;
   TImportQueue& operator=(const TImportQueue&) = delete;
 
-  // Logs still to be started, in order (files and members of archives).
-  std::vector<std::string> FileQueue;
+  // Logs still to be started, in order (files and members of archives; taken from the front: an
+  // import may hold a hundred thousand of them).
+  std::deque<std::string> FileQueue;
   // The node text that every file of an integrated import fills; empty when not integrating.
   std::string IntegrateName;
   // How the logs of the imports started from now on are read (the import dialog's choice).
@@ -79,7 +81,6 @@ class TImportQueue {
 
  private:
   TTreeNode* Root();
-  TTreeNode* FileNodeNamed(const std::string& text);  // an existing child of the top node
   void StartNext();
   bool Start(const std::string& path, const TForumData& start);
   // Appends the logs a chosen path stands for; notes the folders and archives that hold none or
@@ -109,4 +110,8 @@ class TImportQueue {
   };
   std::vector<TMemberLog> members_;
   size_t nextMember_ = 0;
+  // The nodes being filled, held rather than looked up by text again: the user may rename or
+  // move them meanwhile, and thousands of file nodes would make every look-up a long scan.
+  TNodeHandle current_;    // the node of the file being scanned
+  TNodeHandle integrated_;  // with integration, the one node every file fills
 };

@@ -78,15 +78,7 @@ void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData&
   TTreeNode* target = TargetOf(context);
   if (!target) return;
   if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
-  TStringListWithHash& set = *target->IDSet();
-  const int index = set.IndexOfOrAdd(find.ID, [&find] {
-    auto record = std::make_unique<TminiIDDataSet>(find.ID);
-    record->AddHandle(find.HandleName);
-    return record;
-  });
-  if (index != -1) {
-    if (TminiIDDataSet* record = set.Objects(index)) record->AddHandle(find.HandleName);
-  }
+  target->IDSet()->FileSighting(find.ID, find.HandleName);
   // Let the window paint and take input now and then. This is the last thing done here: a
   // command run meanwhile may delete folders, or even this manager. The clock is read at
   // every few hundredth find only.
@@ -149,19 +141,21 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   const bool named = category <= fcCBSimulator;
   if (target_ && category == targetCategory_ && (!named || context.Name == targetName_)) return target_;
   targetCategory_ = category;
-  targetName_ = named ? context.Name : std::string();
-  std::string key(1, static_cast<char>(category));
-  key += targetName_;
-  if (const auto known = targets_.find(key); known != targets_.end()) return target_ = known->second;
+  if (named)
+    targetName_ = context.Name;
+  else
+    targetName_.clear();
+  // The key is built in a buffer kept from one change of screen to the next.
+  key_.assign(1, static_cast<char>(category));
+  key_ += targetName_;
+  if (const auto known = targets_.find(key_); known != targets_.end()) return target_ = known->second;
+  std::string key = key_;
 
   std::string first, second;
   FolderTextsOf(context, first, second);
-  TTreeNode* target = FindOrAddChild(FileNode, first);
-  target->SetImages(imgCategory, imgCategorySelected);
-  if (category != fcForum && category != fcPatio) {
-    target = FindOrAddChild(target, second);
-    target->SetImages(imgFolder, imgFolderSelected);
-  }
+  TTreeNode* target = FindOrAddChild(FileNode, first, imgCategory, imgCategorySelected);
+  if (category != fcForum && category != fcPatio)
+    target = FindOrAddChild(target, second, imgFolder, imgFolderSelected);
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
   // of this screen lands exactly where the lookup above would put it.
   targets_.emplace(std::move(key), target);
@@ -193,6 +187,10 @@ void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
 }
 
 TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) {
+  return FindOrAddChild(parent, text, -1, -1);
+}
+
+TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text, int image, int selected) {
   const int count = parent ? parent->Count() : Nodes->TopCount();
   auto child = [&](int i) { return parent ? parent->Item(i) : Nodes->Top(i); };
   // Siblings are kept in text order, so the byte-equal ones lie among those that sort equal:
@@ -205,9 +203,15 @@ TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) 
     else
       high = mid;
   }
-  for (int i = low; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i)
-    if (child(i)->Text() == text) return child(i);
-  TTreeNode* added = Nodes->AddChild(parent, text);
+  int i = low;
+  for (; i < count && TTreeNodes::CompareTexts(child(i)->Text(), text) == 0; ++i) {
+    if (child(i)->Text() == text) {
+      if (image != -1 || selected != -1) child(i)->SetImages(image, selected);
+      return child(i);
+    }
+  }
+  // Where the search stopped is where a new node goes: after the ones that sort equal.
+  TTreeNode* added = Nodes->AddChild(parent, text, i, image, selected);
   added->SetIDSet(std::make_unique<TStringListWithHash>());
   return added;
 }
@@ -244,7 +248,7 @@ void TTreeMgr::CollectData(TTreeNode* destination, TTreeNode* source) {
   const TStringListWithHash* from = source->IDSet();
   if (!from) return;
   for (int i = 0; i < from->Count(); ++i) {
-    const std::string& id = from->Strings(i);
+    const std::string_view id = from->Strings(i);
     if (id.empty() || into.IndexOf(id) != -1) continue;  // blank entries are deleted ones
     auto record = std::make_unique<TminiIDDataSet>(id);
     if (const TminiIDDataSet* original = from->Objects(i)) {

@@ -43,8 +43,9 @@ class TTreeMgr {
   TTreeMgr(const TTreeMgr&) = delete;
   TTreeMgr& operator=(const TTreeMgr&) = delete;
 
-  // The node the running scan files into; cleared when that node (or one above it) is deleted.
-  TTreeNode* FileNode = nullptr;
+  // The node the running scan files into, followed through renames and moves; null once that
+  // node (or one above it) is deleted.
+  TNodeHandle FileNode;
   // "登録ID"; set by the owner right after creating it.
   TTreeNode* RegisteredIDNode = nullptr;
   TTreeNodes* const Nodes;
@@ -76,6 +77,9 @@ class TTreeMgr {
 
   // The first child whose text is byte for byte equal, else a new child with an empty ID set.
   TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text);
+  // The same, and the node gets these images (a new one is made with them: a tree view hears of
+  // its insertion only, which matters when thousands of folders are made inside closed ones).
+  TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text, int image, int selected);
   // Deletes the node with its whole subtree and their ID sets. Deleting the node of the running
   // scan or one above it first stops that scan; its end is still reported.
   void DeleteNode(TTreeNode* node);
@@ -108,4 +112,5 @@ class TTreeMgr {
   TTreeNode* target_ = nullptr;
   uint8_t targetCategory_ = 0;
   std::string targetName_;
+  std::string key_;
 };

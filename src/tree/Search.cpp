@@ -65,7 +65,7 @@ void TTreeMgr::SearchNode(TTreeNode* result, TTreeNode* source, bool includeSubF
   // present now are looked at.
   const int count = list->Count();
   for (int i = 0; i < count; ++i) {
-    const std::string id = list->Strings(i);
+    const std::string id(list->Strings(i));
     if (id.empty()) continue;  // a deleted entry
     const TminiIDDataSet* record = list->Objects(i);
     const std::string shown = record ? record->Handle : std::string();

@@ -5,10 +5,23 @@
 TStringListWithHash::TStringListWithHash() = default;
 TStringListWithHash::~TStringListWithHash() = default;
 
-int TStringListWithHash::Add(const std::string& text) { return AddObject(text, nullptr); }
+TminiIDDataSet* TStringListWithHash::Append(std::string_view text, TminiIDDataSet* record) {
+  // Grown by a quarter rather than doubled: the room left by the last growth is memory every
+  // folder keeps, and moving the small records again costs little.
+  if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() + entries_.size() / 4 + 2);
+  if (record) {
+    entries_.emplace_back(std::move(*record), uint8_t{0});
+    entries_.back().ID = text;
+  } else {
+    entries_.emplace_back(text, kNoRecord);
+  }
+  return &entries_.back();
+}
 
-int TStringListWithHash::AddObject(const std::string& text, std::unique_ptr<TminiIDDataSet> record) {
-  entries_.emplace_back(text, std::move(record));
+int TStringListWithHash::Add(std::string_view text) { return AddObject(text, nullptr); }
+
+int TStringListWithHash::AddObject(std::string_view text, std::unique_ptr<TminiIDDataSet> record) {
+  Append(text, record.get());
   const int index = Count() - 1;
   Hash.Put(text, index);
   return index;
@@ -17,31 +30,25 @@ int TStringListWithHash::AddObject(const std::string& text, std::unique_ptr<Tmin
 void TStringListWithHash::Delete(int index) {
   if (index < 0 || index >= Count())
     throw Error("リストの位置が範囲外です (" + std::to_string(index) + ")");
-  std::string& text = entries_[index].first;
+  const std::string_view text = Strings(index);
   // Unindex the text only when the index points here: if the same ID was added twice, the
   // index belongs to the other entry and must stay.
   if (!text.empty() && Hash.Find(text) == index) Hash.Remove(text);
-  text.clear();
+  entries_[index].flags |= kBlank;
 }
 
 int TStringListWithHash::IndexOf(std::string_view text) { return Hash.Find(text); }
 
-void TStringListWithHash::FileSighting(const std::string& id, const std::string& handle) {
-  const int index = IndexOfOrAdd(id, [&] {
-    auto record = std::make_unique<TminiIDDataSet>(id);
-    record->AddHandle(handle);
-    return record;
-  });
+void TStringListWithHash::FileSighting(std::string_view id, std::string_view handle) {
+  const int index = IndexOfOrAddRecord(id, [handle](TminiIDDataSet& record) { record.AddHandle(handle); });
   if (index != -1) {
     if (TminiIDDataSet* record = Objects(index)) record->AddHandle(handle);
   }
 }
 
-bool TStringListWithHash::AddIfAbsent(const std::string& id, const std::string& handle) {
+bool TStringListWithHash::AddIfAbsent(std::string_view id, std::string_view handle) {
   if (IndexOf(id) != -1) return false;
-  auto record = std::make_unique<TminiIDDataSet>(id);
-  record->AddHandle(handle);
-  AddObject(id, std::move(record));
+  IndexOfOrAddRecord(id, [handle](TminiIDDataSet& record) { record.AddHandle(handle); });
   return true;
 }
 
@@ -51,10 +58,13 @@ void TStringListWithHash::Clear() {
 }
 
 void TStringListWithHash::CompactIDSet() {
-  std::vector<std::pair<std::string, std::unique_ptr<TminiIDDataSet>>> old = std::move(entries_);
+  std::vector<Entry> entries = std::move(entries_);
   Clear();
-  entries_.reserve(old.size());
-  // Blank entries go, and their records with them when `old` is destroyed.
-  for (auto& [text, record] : old)
-    if (!text.empty()) AddObject(text, std::move(record));
+  entries_.reserve(entries.size());
+  // Blank entries go, and their records with them when `entries` is destroyed.
+  for (Entry& entry : entries) {
+    if ((entry.flags & kBlank) || entry.ID.empty()) continue;
+    entries_.push_back(std::move(entry));
+    Hash.Put(entries_.back().ID.View(), Count() - 1);
+  }
 }

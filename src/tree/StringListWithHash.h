@@ -1,10 +1,14 @@
 #pragma once
 // The ID list of one folder: an ordered list of (ID, record) entries with a hash index from ID to
 // position, so that "is this ID in the folder" needs no scan.
+//
+// The records live in the list itself, one after another (the entry's text is its record's ID),
+// rather than each in a block of its own: a large import files hundreds of thousands of them.
+// A record pointer from Objects stays valid until the next entry is added to the same list.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "iddb/DynamicHash.h"
@@ -17,19 +21,21 @@ class TStringListWithHash {
   TStringListWithHash(const TStringListWithHash&) = delete;
   TStringListWithHash& operator=(const TStringListWithHash&) = delete;
 
-  int Add(const std::string& text);
-  int AddObject(const std::string& text, std::unique_ptr<TminiIDDataSet> record);
+  int Add(std::string_view text);
+  // The record is taken over (its ID becomes text); null adds an entry without a record.
+  int AddObject(std::string_view text, std::unique_ptr<TminiIDDataSet> record);
   // Blanks the entry in place: no entry moves, so the other positions stay valid.
   void Delete(int index);
   int IndexOf(std::string_view text);  // from the hash alone; -1 when absent
   // IndexOf, and when that gives -1, AddObject(text, make()) with one look into the hash.
   // Returns IndexOf's answer.
   template <class Make>
-  int IndexOfOrAdd(const std::string& text, Make&& make) {
+  int IndexOfOrAdd(std::string_view text, Make&& make) {
     const int index = Hash.FindOrPut(text, Count());
     if (index != -1) return index;
     try {
-      entries_.emplace_back(text, make());
+      std::unique_ptr<TminiIDDataSet> record = make();
+      Append(text, record.get());
     } catch (...) {
       // No entry came with the index just put: take it out again.
       if (Hash.Find(text) == Count()) Hash.Remove(text);
@@ -37,22 +43,48 @@ class TStringListWithHash {
     }
     return -1;
   }
+  // The same, the new record made in place by fill(record) (a record for text, no handle yet).
+  template <class Fill>
+  int IndexOfOrAddRecord(std::string_view text, Fill&& fill) {
+    const int index = Hash.FindOrPut(text, Count());
+    if (index != -1) return index;
+    TminiIDDataSet* record = Append(text, nullptr);
+    entries_.back().flags = 0;
+    fill(*record);
+    return -1;
+  }
   // A sighting of `id` shown with `handle`: a new entry with the handle, or the handle added to
   // the entry already there. This is how finds and imported IDs are filed.
-  void FileSighting(const std::string& id, const std::string& handle);
+  void FileSighting(std::string_view id, std::string_view handle);
   // Adds `id` with `handle` when the ID is not in the list; an entry already there is left as it
   // is (collecting, copying by drag and drop, search results). Returns whether it was added.
-  bool AddIfAbsent(const std::string& id, const std::string& handle);
+  bool AddIfAbsent(std::string_view id, std::string_view handle);
   void Clear();
   // Drops blank entries and renumbers the rest, keeping their order.
   void CompactIDSet();
 
   int Count() const { return static_cast<int>(entries_.size()); }
-  const std::string& Strings(int index) const { return entries_[index].first; }
-  TminiIDDataSet* Objects(int index) const { return entries_[index].second.get(); }
+  std::string_view Strings(int index) const {
+    return (entries_[index].flags & kBlank) ? std::string_view() : entries_[index].ID.View();
+  }
+  TminiIDDataSet* Objects(int index) const {
+    // The list hands out its records for change, as a list of owned objects does.
+    return (entries_[index].flags & kNoRecord) ? nullptr : const_cast<Entry*>(&entries_[index]);
+  }
 
   TDynamicHash Hash{0};
 
  private:
-  std::vector<std::pair<std::string, std::unique_ptr<TminiIDDataSet>>> entries_;
+  static constexpr uint8_t kBlank = 1;     // deleted: reads as empty text until CompactIDSet
+  static constexpr uint8_t kNoRecord = 2;  // added without a record
+  // Appends an entry for text, taking over *record when given; returns the stored record.
+  TminiIDDataSet* Append(std::string_view text, TminiIDDataSet* record);
+
+  // An entry: its record, and what the list knows of it in the byte after the record's.
+  struct Entry : TminiIDDataSet {
+    Entry(std::string_view text, uint8_t f) : TminiIDDataSet(text), flags(f) {}
+    Entry(TminiIDDataSet&& record, uint8_t f) : TminiIDDataSet(std::move(record)), flags(f) {}
+    uint8_t flags;
+  };
+  std::vector<Entry> entries_;
 };

@@ -7,12 +7,27 @@
 
 // ---- TTreeNode ----
 
+TNodeHandle::TNodeHandle(TTreeNode* node) {
+  if (!node) return;
+  if (!node->handleCell_) node->handleCell_ = std::make_shared<TTreeNode*>(node);
+  cell_ = node->handleCell_;
+}
+
 int TTreeNode::Index() const {
   if (!owner_) return 0;
+  int& stale = parent_ ? parent_->childRowsStaleFrom_ : owner_->topRowsStaleFrom_;
+  if (row_ < stale) return row_;
+  // Every row before `stale` is right; count the rest once.
   const auto& siblings = owner_->SiblingsOf(parent_);
-  for (size_t i = 0; i < siblings.size(); ++i)
-    if (siblings[i].get() == this) return static_cast<int>(i);
-  return -1;
+  for (size_t i = static_cast<size_t>(stale); i < siblings.size(); ++i) siblings[i]->row_ = static_cast<int>(i);
+  stale = kRowsValid;
+  return row_;
+}
+
+TTreeNode::~TTreeNode() {
+  // Children first (they would go with children_ anyway): every handle of the subtree reads null.
+  children_.clear();
+  if (handleCell_) *handleCell_ = nullptr;
 }
 
 int TTreeNode::Level() const {
@@ -116,17 +131,28 @@ void TTreeNodes::Notify(F&& f) {
   for (TTreeObserver* o : observers) f(*o);
 }
 
-TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text) {
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text) { return AddChild(parent, std::move(text), -1); }
+
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, std::string text, int rowHint, int image, int selected) {
   if (parent && parent->owner_ != this) throw std::invalid_argument("AddChild: parent of another tree");
   auto& siblings = SiblingsOf(parent);
-  const int row = RowFor(siblings, text);
+  const int count = static_cast<int>(siblings.size());
+  // After every sibling that sorts before or equal, before every one that sorts after.
+  const bool hintRight = rowHint >= 0 && rowHint <= count &&
+                         (rowHint == 0 || CompareTexts(siblings[rowHint - 1]->text_, text) <= 0) &&
+                         (rowHint == count || CompareTexts(text, siblings[rowHint]->text_) < 0);
+  const int row = hintRight ? rowHint : RowFor(siblings, text);
   Notify([&](TTreeObserver& o) { o.BeforeInsert(parent, row); });
   auto node = std::make_unique<TTreeNode>();
   node->text_ = std::move(text);
+  node->imageIndex_ = image;
+  node->selectedIndex_ = selected;
   node->parent_ = parent;
   node->owner_ = this;
   TTreeNode* added = node.get();
   siblings.insert(siblings.begin() + row, std::move(node));
+  added->row_ = row;  // a node entering a list brings no count of its own
+  RowsMoved(parent, row);
   Notify([&](TTreeObserver& o) { o.AfterInsert(added); });
   return added;
 }
@@ -142,6 +168,7 @@ void TTreeNodes::Delete(TTreeNode* node) {
   // observer ever sees a tree that holds freed nodes; other nodes never move in memory.
   std::unique_ptr<TTreeNode> removed = std::move(siblings[row]);
   siblings.erase(siblings.begin() + row);
+  RowsMoved(parent, row);
   Notify([&](TTreeObserver& o) { o.AfterRemove(parent, row); });
   removed.reset();
 }
@@ -160,18 +187,29 @@ void TTreeNodes::Move(TTreeNode* node, TTreeNode* newParent) {
   Notify([&](TTreeObserver& o) { o.BeforeMove(node, newParent, newRow); });
   std::unique_ptr<TTreeNode> moving = std::move(from[oldRow]);
   from.erase(from.begin() + oldRow);
+  RowsMoved(node->parent_, oldRow);
   to.insert(to.begin() + newRow, std::move(moving));
   node->parent_ = newParent;
+  node->row_ = newRow;  // its count was one of the old list
+  RowsMoved(newParent, newRow);
   Notify([&](TTreeObserver& o) { o.AfterMove(node); });
 }
 
 void TTreeNodes::Resort(TTreeNode* node) {
   auto& siblings = SiblingsOf(node->parent_);
   const int oldRow = node->Index();
-  // The row among the other siblings (still in order) after the ones that sort before or equal.
-  int row = 0;
-  for (const auto& s : siblings)
-    if (s.get() != node && CompareTexts(s->text_, node->text_) <= 0) ++row;
+  // The row among the other siblings (still in order) after the ones that sort before or equal:
+  // a search on each side of the node's old place.
+  const auto before = siblings.begin() + oldRow;
+  const auto after = before + 1;
+  const auto less = [](const std::string& t, const std::unique_ptr<TTreeNode>& s) {
+    return CompareTexts(t, s->text_) < 0;
+  };
+  int row;
+  if (oldRow > 0 && CompareTexts(node->text_, siblings[oldRow - 1]->text_) < 0)
+    row = static_cast<int>(std::upper_bound(siblings.begin(), before, node->text_, less) - siblings.begin());
+  else
+    row = static_cast<int>(std::upper_bound(after, siblings.end(), node->text_, less) - siblings.begin()) - 1;
   if (row == oldRow) return;
   // Observers get the destination counted before the node leaves (as Qt's beginMoveRows).
   const int destination = row > oldRow ? row + 1 : row;
@@ -179,6 +217,8 @@ void TTreeNodes::Resort(TTreeNode* node) {
   std::unique_ptr<TTreeNode> moving = std::move(siblings[oldRow]);
   siblings.erase(siblings.begin() + oldRow);
   siblings.insert(siblings.begin() + row, std::move(moving));
+  node->row_ = row;
+  RowsMoved(node->parent_, std::min(row, oldRow));
   Notify([&](TTreeObserver& o) { o.AfterMove(node); });
 }
 
@@ -188,6 +228,12 @@ void TTreeNodes::NotifyChanged(TTreeNode* node) {
 
 void TTreeNodes::Clear() {
   while (!top_.empty()) Delete(top_.back().get());
+}
+
+void TTreeNodes::AbandonForExit() {
+  // Deliberately leaked: the process ends next.
+  static_cast<void>(std::make_unique<std::vector<std::unique_ptr<TTreeNode>>>(std::move(top_)).release());
+  top_.clear();
 }
 
 int TTreeNodes::TotalCount() const {

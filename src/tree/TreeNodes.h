@@ -11,9 +11,32 @@
 #include "tree/StringListWithHash.h"
 
 class TTreeNodes;
+class TTreeNode;
+
+// A reference to a node that follows it through renames and moves and reads as null once the
+// node has been deleted (or its tree destroyed). Cheap to copy; the node need not know who holds
+// one.
+class TNodeHandle {
+ public:
+  TNodeHandle() = default;
+  TNodeHandle(TTreeNode* node);  // NOLINT: a handle stands in for a node pointer
+  TNodeHandle& operator=(TTreeNode* node) { return *this = TNodeHandle(node); }
+  TTreeNode* Get() const { return cell_ ? *cell_ : nullptr; }
+  operator TTreeNode*() const { return Get(); }  // NOLINT
+  TTreeNode* operator->() const { return Get(); }
+  void Reset() { cell_.reset(); }
+
+ private:
+  std::shared_ptr<TTreeNode*> cell_;
+};
 
 class TTreeNode {
  public:
+  TTreeNode() = default;
+  ~TTreeNode();
+  TTreeNode(const TTreeNode&) = delete;
+  TTreeNode& operator=(const TTreeNode&) = delete;
+
   const std::string& Text() const { return text_; }
   int ImageIndex() const { return imageIndex_; }
   int SelectedIndex() const { return selectedIndex_; }
@@ -45,6 +68,7 @@ class TTreeNode {
 
  private:
   friend class TTreeNodes;
+  friend class TNodeHandle;
   std::string text_;
   int imageIndex_ = -1;
   int selectedIndex_ = -1;
@@ -54,6 +78,15 @@ class TTreeNode {
   std::unique_ptr<TStringListWithHash> idSet_;
   int groupCode_ = 0;
   std::vector<TLogOrigin> logs_;
+  // The row among the siblings as last counted, and for the children: from which row on those
+  // counts may be out of date (an insertion or removal shifts the rows after it). A tree model
+  // asks for rows all the time; recounting only what moved, and only when asked, keeps a file
+  // node with thousands of rooms, or a top node with thousands of files, cheap to fill.
+  mutable int row_ = 0;
+  mutable int childRowsStaleFrom_ = kRowsValid;
+  static constexpr int kRowsValid = 1 << 30;
+  // Shared with the handles of this node; cleared when the node goes.
+  std::shared_ptr<TTreeNode*> handleCell_;
 };
 
 // Told of every structural change, before and after, so a Qt model can follow. Rows are those of
@@ -82,11 +115,19 @@ class TTreeNodes {
   // A new child (parent nullptr: a top-level node) placed in text order: Latin letters compared
   // without case, otherwise bytes; equal texts keep insertion order.
   TTreeNode* AddChild(TTreeNode* parent, std::string text);
+  // The same, told where the node goes (a caller that has just searched the siblings): the row
+  // is checked against its two neighbours and searched for only when it is not right. The node
+  // comes with its images, so that observers hear of one insertion and no change.
+  TTreeNode* AddChild(TTreeNode* parent, std::string text, int rowHint, int image = -1, int selected = -1);
   // Removes the node with its subtree, releasing their ID sets.
   void Delete(TTreeNode* node);
   // Moves a node with its subtree under a new parent (nullptr: top level), in text order.
   void Move(TTreeNode* node, TTreeNode* newParent);
   void Clear();
+  // Lets go of every node without freeing it and without telling the observers: for a process
+  // about to exit, which need not spend its last moments handing a tree of a million records
+  // back to the allocator. The tree is empty afterwards; handles of its nodes stay valid.
+  void AbandonForExit();
 
   TTreeNode* GetFirstNode() const { return top_.empty() ? nullptr : top_.front().get(); }
   int TopCount() const { return static_cast<int>(top_.size()); }
@@ -106,9 +147,15 @@ class TTreeNodes {
   template <typename F>
   void Notify(F&& f);
   void Resort(TTreeNode* node);
+  int& StaleFromOf(TTreeNode* parent) { return parent ? parent->childRowsStaleFrom_ : topRowsStaleFrom_; }
+  void RowsMoved(TTreeNode* parent, int from) {
+    int& stale = StaleFromOf(parent);
+    if (from < stale) stale = from;
+  }
 
   std::vector<std::unique_ptr<TTreeNode>> top_;
   std::vector<TTreeObserver*> observers_;
+  mutable int topRowsStaleFrom_ = TTreeNode::kRowsValid;
 };
 
 // Classifies a node: the root, "登録ID", a group node, or an ordinary folder.

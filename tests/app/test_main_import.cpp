@@ -83,7 +83,7 @@ class ImportTest : public MainFormTest {
     if (const TStringListWithHash* set = node->IDSet())
       for (int i = 0; i < set->Count(); ++i) {
         out.append(static_cast<size_t>(level + 1) * 2, ' ');
-        out += set->Strings(i) + "  " + set->Objects(i)->Handle + "\n";
+        out += std::string(set->Strings(i)) + "  " + std::string(set->Objects(i)->Handle) + "\n";
       }
     for (int i = 0; i < node->Count(); ++i) Print(out, node->Item(i), level + 1);
   }

@@ -30,7 +30,7 @@ inline std::vector<std::string> Entries(const TTreeNode* node) {
   if (!node || !node->IDSet()) return out;
   for (int i = 0; i < node->IDSet()->Count(); ++i) {
     const TminiIDDataSet* r = node->IDSet()->Objects(i);
-    out.push_back(node->IDSet()->Strings(i) + "=" + (r ? r->Handle : std::string()));
+    out.push_back(std::string(node->IDSet()->Strings(i)) + "=" + (r ? std::string(r->Handle) : std::string()));
   }
   return out;
 }

@@ -92,10 +92,18 @@ TEST(AddHandle, RepeatingTheShownHandleChangesNothing) {
 
 TEST(StringListWithHash, DeleteBlanksInPlaceAndCompactRenumbers) {
   TStringListWithHash list;
-  std::vector<TminiIDDataSet*> records;
+  // The list keeps its records in place, so a record is told by what it holds: a handle of
+  // its own, and a second one for the even ones.
+  auto sameRecord = [&](int pos, int i) {
+    const TminiIDDataSet* r = list.Objects(pos);
+    std::vector<std::string> handles{"h" + std::to_string(i)};
+    if (i % 2 == 0) handles.push_back("again" + std::to_string(i));
+    return r && r->ID == IdOf(i) && r->Handle == handles[0] && r->Handles == handles;
+  };
   for (int i = 0; i < 10; ++i) {
     auto record = std::make_unique<TminiIDDataSet>(IdOf(i));
-    records.push_back(record.get());
+    record->AddHandle("h" + std::to_string(i));
+    if (i % 2 == 0) record->AddHandle("again" + std::to_string(i));
     EXPECT_EQ(list.AddObject(IdOf(i), std::move(record)), i);
   }
   for (int i = 0; i < 10; ++i) EXPECT_EQ(list.IndexOf(IdOf(i)), i);
@@ -113,7 +121,7 @@ TEST(StringListWithHash, DeleteBlanksInPlaceAndCompactRenumbers) {
   for (int pos = 0; pos < 7; ++pos) {
     EXPECT_EQ(list.Strings(pos), IdOf(kept[pos]));
     EXPECT_EQ(list.IndexOf(IdOf(kept[pos])), pos);
-    EXPECT_EQ(list.Objects(pos), records[kept[pos]]);  // the same record, not a copy
+    EXPECT_TRUE(sameRecord(pos, kept[pos])) << pos;  // the record came along, not a new one
   }
   EXPECT_EQ(list.IndexOf(IdOf(8)), -1);
 
@@ -122,7 +130,7 @@ TEST(StringListWithHash, DeleteBlanksInPlaceAndCompactRenumbers) {
   ASSERT_EQ(list.Count(), 7);
   for (int pos = 0; pos < 7; ++pos) {
     EXPECT_EQ(list.IndexOf(IdOf(kept[pos])), pos);
-    EXPECT_EQ(list.Objects(pos), records[kept[pos]]);
+    EXPECT_TRUE(sameRecord(pos, kept[pos])) << pos;
   }
 
   EXPECT_THROW(list.Delete(7), Error);
@@ -224,4 +232,60 @@ TEST(StringListWithHash, IndexOfOrAddAddsOnlyWhatIsAbsent) {
   EXPECT_EQ(set.IndexOf("GHI12345"), -1);
   EXPECT_EQ(set.IndexOfOrAdd("GHI12345", make), -1);
   EXPECT_EQ(set.IndexOf("GHI12345"), 4);
+}
+
+// The record's compact texts: short ones in place, long ones on the heap, through copies, moves,
+// growth of the list that holds them, and texts given from the record itself.
+TEST(CompactRecords, LongAndShortTextsSurviveCopiesMovesAndGrowth) {
+  const std::string longHandle = FromUtf8("とても長いハンドル名の例です");  // 28 bytes
+  TminiIDDataSet record("ABC12345");
+  EXPECT_TRUE(record.AddHandle(longHandle));
+  EXPECT_TRUE(record.AddHandle("short"));
+  EXPECT_TRUE(record.AddHandle(longHandle + "2"));
+  EXPECT_EQ(record.Handle, longHandle);
+  EXPECT_EQ(record.Handles, (std::vector<std::string>{longHandle, "short", longHandle + "2"}));
+
+  TminiIDDataSet copy = record;
+  EXPECT_TRUE(copy.AddHandle("more"));
+  EXPECT_EQ(record.Handles.size(), 3u);
+  EXPECT_EQ(copy.Handles.size(), 4u);
+  TminiIDDataSet moved = std::move(copy);
+  EXPECT_EQ(moved.Handles, (std::vector<std::string>{longHandle, "short", longHandle + "2", "more"}));
+  copy = record;  // a moved-from record takes a new value
+  EXPECT_EQ(copy.Handles, record.Handles);
+
+  // A text handed in from the record itself, in place and on the heap.
+  THandleList one;
+  one.push_back("tiny");
+  one.push_back(one[0]);
+  EXPECT_EQ(one, (std::vector<std::string>{"tiny", "tiny"}));
+  THandleList many;
+  for (int i = 0; i < 5; ++i) many.push_back(longHandle + std::to_string(i));
+  for (int i = 0; i < 20; ++i) many.push_back(many[static_cast<size_t>(i)]);
+  EXPECT_EQ(many.size(), 25u);
+  EXPECT_EQ(std::string(many[24]), longHandle + "4");
+  TCompactText text(longHandle);
+  text = text.View().substr(3);
+  EXPECT_EQ(text, longHandle.substr(3));
+  text = text.View().substr(0, 4);
+  EXPECT_EQ(text, longHandle.substr(3, 4));
+
+  // Records kept in the list stay whole while it grows, with an entry without record among them.
+  TStringListWithHash list;
+  EXPECT_EQ(list.Add("ZZZ00000"), 0);
+  for (int i = 1; i < 2000; ++i) {
+    const std::string handle = (i % 3 ? "h" : longHandle) + std::to_string(i);
+    ASSERT_EQ(list.IndexOfOrAddRecord(IdOf(i), [&](TminiIDDataSet& r) { r.AddHandle(handle); }), -1);
+  }
+  EXPECT_EQ(list.IndexOfOrAddRecord(IdOf(7), [](TminiIDDataSet&) { FAIL(); }), 7);
+  EXPECT_EQ(list.Objects(0), nullptr);
+  EXPECT_EQ(list.Strings(0), "ZZZ00000");
+  for (int i = 1; i < 2000; ++i) {
+    ASSERT_EQ(list.Strings(i), IdOf(i));
+    ASSERT_EQ(list.Objects(i)->Handle, (i % 3 ? "h" : longHandle) + std::to_string(i));
+  }
+  // The entry's text is its record's ID, whatever the record was made with.
+  EXPECT_EQ(list.AddObject("QQQ00001", std::make_unique<TminiIDDataSet>("other")), 2000);
+  EXPECT_EQ(list.Objects(2000)->ID, "QQQ00001");
+  EXPECT_EQ(list.IndexOf("QQQ00001"), 2000);
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -82,7 +83,7 @@ TEST(ImportQueue, LastChosenFileFirstThenTheOthersInOrder) {
   };
   ASSERT_TRUE(q.Import({a, b, c}, TForumData{}, false));
   EXPECT_TRUE(q.Running());
-  EXPECT_EQ(q.FileQueue, (std::vector<std::string>{a, b}));
+  EXPECT_EQ(q.FileQueue, (std::deque<std::string>{a, b}));
   EXPECT_FALSE(q.Import({a}, TForumData{}, false));  // one import at a time
   ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
   EXPECT_EQ(r.statuses, (std::vector<std::string>{Busy(c), Busy(a), Busy(b), ""}));
@@ -330,4 +331,121 @@ TEST(ImportQueue, FailingEndHandlerEndsTheImportOnce) {
   ASSERT_TRUE(q.Import({third}, TForumData{}, false));
   ASSERT_TRUE(RunUntil([&] { return r.finished > 1; }));
   EXPECT_EQ(Images(Child(t.root, third)), "8/9");
+}
+
+// The queue holds the node it fills: a rename or a move by the user during the scan changes
+// neither where the finds go nor which node turns finished.
+TEST(ImportQueue, ARenamedOrMovedFileNodeKeepsItsFindsAndEndsFinished) {
+  for (const bool move : {false, true}) {
+    SCOPED_TRACE(move);
+    Tree t;
+    Logs logs;
+    const std::string big = logs.Write("big.log", ManyTalks(60000));
+    const std::string next = logs.Write("next.log", CBLog('B', {"NXT00001"}));
+    TImportQueue q(&t.mgr);
+    Recorder r;
+    r.Attach(q);
+    TTreeNode* holder = t.mgr.FindOrAddChild(t.root, "/holder");
+    TTreeNode* scanned = nullptr;
+    std::string imagesMeanwhile;
+    t.ui.onEvents = [&] {
+      if (scanned || !t.mgr.FileNode) return;
+      scanned = t.mgr.FileNode;
+      if (move)
+        t.nodes.Move(scanned, holder);
+      else
+        scanned->SetText("/renamed");
+      imagesMeanwhile = Images(scanned);
+    };
+    ASSERT_TRUE(q.Import({next, big}, TForumData{}, false));
+    ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
+    ASSERT_NE(scanned, nullptr);
+    EXPECT_EQ(imagesMeanwhile, "14/15");
+    EXPECT_EQ(Images(scanned), "8/9");
+    EXPECT_EQ(scanned->Text(), move ? big : "/renamed");
+    EXPECT_EQ(scanned->Parent(), move ? holder : t.root);
+    EXPECT_EQ(Child(t.root, big), nullptr);  // no second node made by text
+    // Every find of the log, before and after the change, in the one node.
+    EXPECT_EQ(Child(Child(scanned, U("ＣＢシミュレータ")), "Band A")->IDSet()->Count(), 60000);
+    EXPECT_EQ(Images(Child(t.root, next)), "8/9");
+  }
+}
+
+TEST(ImportQueue, AnIntegratedImportKeepsFillingItsRenamedNode) {
+  Tree t;
+  Logs logs;
+  const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001"}));
+  const std::string b = logs.Write("b.log", CBLog('A', {"BBB00001"}));
+  const std::string big = logs.Write("big.log", ManyTalks(60000));
+  TImportQueue q(&t.mgr);
+  Recorder r;
+  r.Attach(q);
+  TTreeNode* node = nullptr;
+  std::vector<std::string> images;
+  q.OnStatus = [&](const std::string& s) {
+    r.statuses.push_back(s);
+    images.push_back(Images(node));
+  };
+  t.ui.onEvents = [&] {
+    if (node || !t.mgr.FileNode) return;
+    node = t.mgr.FileNode;
+    node->SetText("/mine");
+  };
+  ASSERT_TRUE(q.Import({a, b, big}, TForumData{}, true));
+  ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(ChildTexts(t.root), (std::vector<std::string>{"/mine", U("登録ID")}));
+  EXPECT_EQ(images, (std::vector<std::string>{"none", "14/15", "14/15", "8/9"}));
+  const std::vector<std::string> band = Entries(Child(Child(node, U("ＣＢシミュレータ")), "Band A"));
+  ASSERT_EQ(band.size(), 60002u);
+  EXPECT_EQ(band[60000], "AAA00001=h00001");
+  EXPECT_EQ(band[60001], "BBB00001=h00001");
+}
+
+TEST(ImportQueue, AnIntegratedNodeDeletedMidwayIsMadeAgainForTheRest) {
+  Tree t;
+  Logs logs;
+  const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001"}));
+  const std::string big = logs.Write("big.log", ManyTalks(60000));
+  TImportQueue q(&t.mgr);
+  Recorder r;
+  r.Attach(q);
+  bool deleted = false;
+  t.ui.onEvents = [&] {
+    if (deleted || !t.mgr.FileNode) return;
+    deleted = true;
+    t.mgr.DeleteNode(t.mgr.FileNode);
+  };
+  ASSERT_TRUE(q.Import({a, big}, TForumData{}, true));
+  ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
+  EXPECT_TRUE(deleted);
+  TTreeNode* again = Child(t.root, big);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(Images(again), "8/9");
+  EXPECT_EQ(Entries(Child(Child(again, U("ＣＢシミュレータ")), "Band A")), std::vector<std::string>{"AAA00001=h00001"});
+}
+
+TEST(ImportQueue, AFileGivenTwiceIsScannedTwiceIntoItsOneNode) {
+  for (const bool integrate : {false, true}) {
+    SCOPED_TRACE(integrate);
+    Tree t;
+    Logs logs;
+    const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001", "AAA00002"}));
+    TImportQueue q(&t.mgr);
+    Recorder r;
+    r.Attach(q);
+    std::vector<std::string> images;
+    q.OnStatus = [&](const std::string& s) {
+      r.statuses.push_back(s);
+      images.push_back(Images(Child(t.root, a)));
+    };
+    ASSERT_TRUE(q.Import({a, a}, TForumData{}, integrate));
+    ASSERT_TRUE(RunUntil([&] { return r.finished > 0; }));
+    EXPECT_EQ(r.statuses, (std::vector<std::string>{Busy(a), Busy(a), ""}));
+    EXPECT_EQ(images, (std::vector<std::string>{"14/15", "14/15", "8/9"}));
+    EXPECT_EQ(q.FilesStarted(), 2);
+    EXPECT_EQ(ChildTexts(t.root), (std::vector<std::string>{a, U("登録ID")}));
+    EXPECT_EQ(Entries(Child(Child(Child(t.root, a), U("ＣＢシミュレータ")), "Band A")),
+              (std::vector<std::string>{"AAA00001=h00001", "AAA00002=h00002"}));
+  }
 }

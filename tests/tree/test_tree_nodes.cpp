@@ -244,6 +244,9 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
   std::mt19937 rng(7);
   std::vector<TTreeNode*> all;
   std::vector<std::pair<QPersistentModelIndex, TTreeNode*>> held;
+  // Handles follow their node through renames and moves and read null once it is deleted.
+  std::vector<std::pair<TNodeHandle, TTreeNode*>> handles;
+  int deletedHandles = 0;
   const char* texts[] = {"a", "B", "b", "c", "_", "Z", "aa", "", "room", "Room"};
   auto pick = [&]() { return all[rng() % all.size()]; };
   auto forget = [&](TTreeNode* gone) {
@@ -255,8 +258,13 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
     const unsigned op = all.empty() ? 0 : rng() % 10;
     if (op <= 4) {
       TTreeNode* parent = all.empty() || rng() % 5 == 0 ? nullptr : pick();
-      all.push_back(nodes.AddChild(parent, texts[rng() % 10]));
+      // Now and then with a row hint, right or wrong: the order must come out the same.
+      if (rng() % 2)
+        all.push_back(nodes.AddChild(parent, texts[rng() % 10]));
+      else
+        all.push_back(nodes.AddChild(parent, texts[rng() % 10], static_cast<int>(rng() % 6) - 1));
       if (rng() % 3 == 0) held.emplace_back(model.IndexOf(all.back()), all.back());
+      if (rng() % 2 == 0) handles.emplace_back(all.back(), all.back());
     } else if (op == 5) {
       TTreeNode* gone = pick();
       // Persistent indexes inside the removed subtree must become invalid.
@@ -264,6 +272,8 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
       for (const auto& [index, node] : held)
         if (node->HasAsAncestor(gone)) inside.push_back(index);
       forget(gone);
+      for (auto& [handle, node] : handles)
+        if (node && node->HasAsAncestor(gone)) node = nullptr;
       nodes.Delete(gone);
       for (const auto& index : inside) ASSERT_FALSE(index.isValid());
     } else if (op <= 7) {
@@ -281,8 +291,15 @@ TEST(TreeNodes, AnItemModelFollowsRandomChangesConsistently) {
       ASSERT_EQ(TreeModel::NodeOf(index), node);
       ASSERT_EQ(index.row(), node->Index());
     }
+    for (const auto& [handle, node] : handles) {
+      ASSERT_EQ(handle.Get(), node);
+      if (!node) ++deletedHandles;
+    }
     ASSERT_TRUE(warnings.empty()) << "step " << step << ": " << warnings.front();
   }
   EXPECT_EQ(model.rejectedMoves, 0);
+  EXPECT_GT(deletedHandles, 0);
+  nodes.Clear();
+  for (const auto& [handle, node] : handles) EXPECT_EQ(handle.Get(), nullptr);
   qInstallMessageHandler(previous);
 }
