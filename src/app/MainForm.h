@@ -6,6 +6,9 @@
 //   MainFormLayout.cpp   controls and their layout, view commands, the tree's selection
 //   MainFormMenus.cpp    menus, their enabling, commands that only open something
 //   MainFormList.cpp     the ID list, the editor and the list's popup commands
+//   MainFormFolders.cpp  folder and group commands, collecting, the folder search
+//   MainFormImport.cpp   log import and its progress, other programs' ID files, the export
+//   MainFormDragDrop.cpp IDs and folders dragged onto the tree, the feedback while dragging
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>

@@ -269,16 +269,10 @@ void TMainForm::TreeViewDragDrop(const QObject* source, const QPoint& pos) {
       if (!dialogs_->Confirm(quillet::ApplicationTitle(),
                              QStringLiteral("\"") + Unicode(target->Text()) + QStringLiteral("\"にコピーします")))
         return;
-      if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
-      TStringListWithHash& set = *target->IDSet();
-      for (int row = IDView->RowCount() - 1; row >= 0; --row) {
-        if (!IDView->Selected(row)) continue;
-        const std::string id = IDView->GetCell(1, row);
-        if (set.IndexOf(id) != -1) continue;  // already there: left as it is
-        auto record = std::make_unique<TminiIDDataSet>(id);
-        record->AddHandle(IDView->GetCell(2, row));
-        set.AddObject(id, std::move(record));
-      }
+      TStringListWithHash& set = target->EnsureIDSet();
+      // An ID already there is left as it is.
+      for (int row = IDView->RowCount() - 1; row >= 0; --row)
+        if (IDView->Selected(row)) set.AddIfAbsent(IDView->GetCell(1, row), IDView->GetCell(2, row));
       // The list keeps showing the source folder.
     }
     return;

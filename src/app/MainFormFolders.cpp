@@ -32,7 +32,7 @@ void TMainForm::Create1Click() {
   TTreeNode* parent = SelectedNode();
   if (!parent) parent = RootNode();
   TTreeNode* folder = AddChildNode(parent, SJ("新しいﾌｫﾙﾀﾞ"));
-  folder->SetImages(0, 1);
+  folder->SetImages(imgFolder, imgFolderSelected);
   SelectNode(folder);
   RefreshIDView();
   const QModelIndex index = treeModel_->IndexOf(folder);
@@ -101,7 +101,7 @@ void TMainForm::AddGroup1Click() {
   groups.RenameGroup(letter, name);
   RebuildGroupMenus();
   TTreeNode* node = AddChildNode(RegistNode, GroupCaption(letter));
-  node->SetImages(2, 3);
+  node->SetImages(imgGroup, imgGroupSelected);
   node->SetGroupCode(letter);
   SelectNode(node);
   TreeView->scrollTo(treeModel_->IndexOf(node));

@@ -92,13 +92,13 @@ void TMainForm::Convert1Click() {
   if (group.empty()) return;
 
   TTreeNode* folder = AddChildNode(RootNode(), TImportQueue::NodeTextOf(path.toStdString()));
-  if (!folder->IDSet()) folder->SetIDSet(std::make_unique<TStringListWithHash>());
-  folder->SetImages(14, 15);
+  folder->EnsureIDSet();
+  folder->SetImages(imgFileBusy, imgFileBusySelected);
   StatusPanel->setText(path + QStringLiteral("を検索中"));
   // Whatever happens to the read, the folder and the status bar do not stay "being searched".
   auto finish = [&] {
     StatusPanel->clear();
-    folder->SetImages(8, 9);
+    folder->SetImages(imgFileDone, imgFileDoneSelected);
   };
   try {
     TStringListWithHash* filed = folder->IDSet();

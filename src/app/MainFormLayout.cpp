@@ -23,6 +23,7 @@
 #include "controls/widgets/AlignLayout.h"
 #include "controls/widgets/ListGridWidget.h"
 #include "controls/widgets/Separate.h"
+#include "tree/MakeTree.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ void TMainForm::BuildControls() {
   auto* dock = new TAlignLayout(client);
 
   // The root is part of the window's design; the tree is shown through a model over the core tree.
-  nodes_.AddChild(nullptr, "NIFTY SERVE")->SetImages(6, 7);
+  nodes_.AddChild(nullptr, "NIFTY SERVE")->SetImages(imgRoot, imgRootSelected);
   treeModel_ = new TTreeModel(nodes_);
   treeModel_->CanEdit = [this](const TTreeNode*) { return treeEditable_; };
   treeModel_->OnUnencodableText = [this](const QString& text) {

@@ -87,7 +87,7 @@ void TMainForm::FormCreate() {
   OpenDataFile();
   // 13: "登録ID".
   RegistNode = AddChildNode(RootNode(), SJ("登録ID"));
-  RegistNode->SetImages(12, 13);
+  RegistNode->SetImages(imgRegistered, imgRegisteredSelected);
   TreeMgr_->RegisteredIDNode = RegistNode;
   // 14-15: group menus and one node per group, in letter order.
   RebuildGroupMenus();
@@ -201,7 +201,7 @@ void TMainForm::RebuildGroupNodes() {
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     if (!PickData_->GroupMgr().IsGroup(std::string(1, letter))) continue;
     TTreeNode* group = AddChildNode(RegistNode, GroupCaption(letter));
-    group->SetImages(2, 3);
+    group->SetImages(imgGroup, imgGroupSelected);
     group->SetGroupCode(letter);
   }
 }

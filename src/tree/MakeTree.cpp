@@ -77,8 +77,7 @@ void TTreeMgr::HandleFound(TLogAnalysis*, const TIDData& find, const TForumData&
   if (!FileNode || destroying_) return;
   TTreeNode* target = TargetOf(context);
   if (!target) return;
-  if (!target->IDSet()) target->SetIDSet(std::make_unique<TStringListWithHash>());
-  target->IDSet()->FileSighting(find.ID, find.HandleName);
+  target->EnsureIDSet().FileSighting(find.ID, find.HandleName);
   // Let the window paint and take input now and then. This is the last thing done here: a
   // command run meanwhile may delete folders, or even this manager. The clock is read at
   // every few hundredth find only.
@@ -229,19 +228,12 @@ void TTreeMgr::CollectData(TTreeNode* destination, TTreeNode* source) {
     for (int i = 0; i < source->Count(); ++i) CollectData(destination, source->Item(i));
   }
   if (destination == source && source != RegisteredIDNode) return;  // its own IDs are there
-  if (!destination->IDSet()) destination->SetIDSet(std::make_unique<TStringListWithHash>());
-  TStringListWithHash& into = *destination->IDSet();
+  TStringListWithHash& into = destination->EnsureIDSet();
 
   if (source == RegisteredIDNode) {
     if (!PickData) return;
     PickData->FindNext("");
-    while (PickData->FindNext(" ")) {
-      const std::string id = PickData->CurrentID();
-      if (into.IndexOf(id) != -1) continue;
-      auto record = std::make_unique<TminiIDDataSet>(id);
-      record->AddHandle(PickData->CurrentHandle());
-      into.AddObject(id, std::move(record));
-    }
+    while (PickData->FindNext(" ")) into.AddIfAbsent(PickData->CurrentID(), PickData->CurrentHandle());
     return;
   }
 

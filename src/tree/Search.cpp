@@ -14,12 +14,6 @@ bool Contains(std::string_view text, std::string_view keyword) {
   return !keyword.empty() && text.find(keyword) != std::string_view::npos;
 }
 
-void AddFound(TStringListWithHash& result, const std::string& id, const std::string& handle) {
-  auto record = std::make_unique<TminiIDDataSet>(id);
-  record->AddHandle(handle);
-  result.AddObject(id, std::move(record));
-}
-
 }  // namespace
 
 std::string SearchResultText(const std::string& keyword, const TTreeNode* node) {
@@ -42,8 +36,7 @@ void TTreeMgr::SearchNode(TTreeNode* result, TTreeNode* source, bool includeSubF
     // Children first, in index order; the result folder is one of them and adds nothing.
     for (int i = 0; i < source->Count(); ++i) SearchNode(result, source->Item(i), includeSubFolders, keyword);
   }
-  if (!result->IDSet()) result->SetIDSet(std::make_unique<TStringListWithHash>());
-  TStringListWithHash& found = *result->IDSet();
+  TStringListWithHash& found = result->EnsureIDSet();
 
   const TCheckNodeType kinds(Nodes->GetFirstNode(), RegisteredIDNode);
   if (kinds.NodeType(source) == ntGroup) {
@@ -54,7 +47,7 @@ void TTreeMgr::SearchNode(TTreeNode* result, TTreeNode* source, bool includeSubF
     while (PickData->FindNext(keyword)) {
       if (PickData->CurrentGroup() != letter) continue;
       const std::string id = PickData->CurrentID();
-      if (found.IndexOf(id) == -1) AddFound(found, id, PickData->CurrentHandle());
+      found.AddIfAbsent(id, PickData->CurrentHandle());
     }
     return;
   }
@@ -78,7 +71,7 @@ void TTreeMgr::SearchNode(TTreeNode* result, TTreeNode* source, bool includeSubF
         match = Contains(JNormalize(shown), keyword);
       }
     }
-    if (match && found.IndexOf(id) == -1) AddFound(found, id, shown);
+    if (match) found.AddIfAbsent(id, shown);
   }
 }
 

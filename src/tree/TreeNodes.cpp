@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "analysis/jstrm.h"
+#include "tree/StringListWithHash.h"
 
 // ---- TTreeNode ----
 
@@ -63,6 +64,11 @@ void TTreeNode::SetImages(int image, int selected) {
 void TTreeNode::SetIDSet(std::unique_ptr<TStringListWithHash> set) {
   idSet_ = std::move(set);
   if (idSet_) groupCode_ = 0;  // a node carries one data item
+}
+
+TStringListWithHash& TTreeNode::EnsureIDSet() {
+  if (!idSet_) SetIDSet(std::make_unique<TStringListWithHash>());
+  return *idSet_;
 }
 
 void TTreeNode::AddLog(TLogOrigin origin) {

@@ -57,6 +57,8 @@ class TTreeNode {
   // The data item: an owned ID set, or a group letter code 65..90, or nothing.
   TStringListWithHash* IDSet() const { return idSet_.get(); }
   void SetIDSet(std::unique_ptr<TStringListWithHash> set);
+  // The node's ID set, given an empty one first when it has none.
+  TStringListWithHash& EnsureIDSet();
   // Setting one releases the other: a node carries one data item.
   int GroupCode() const { return groupCode_; }
   void SetGroupCode(int code);
