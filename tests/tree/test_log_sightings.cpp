@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TreeSupport.h"
+#include "support/ArchiveFixtures.h"
 #include "tree/ImportQueue.h"
 #include "tree/LogSightings.h"
 
@@ -209,4 +210,21 @@ TEST_F(Sightings, StopAndDestroyDuringTheReading) {
   TSightingSearch never("AAA00001", PlanSightings(node, t.nodes));
   never.Stop();
   EXPECT_TRUE(never.Finished());
+}
+
+// A log kept as UTF-8 with Unix line ends inside an archive is read again as the import read it:
+// the member found again in its archive, decoded, its lines counted by LF.
+TEST_F(Sightings, AMemberInAnotherEncodingIsReadAgainAsImported) {
+  std::string utf8;
+  for (const std::string& line : CBLog()) utf8 += line + "\n";
+  const std::string zip = logs.Path("old.zip");
+  archivetest::WriteFile(zip, archivetest::StoredZip({{"logs/cb.log", utf8}}));
+  Import({zip});
+  TTreeNode* node = FileNode(zip + "/logs/cb.log");
+  ASSERT_TRUE(node);
+  ASSERT_EQ(node->Logs().size(), 1u);
+  EXPECT_EQ(node->Logs()[0].Archive, zip);
+  EXPECT_EQ(Find(node, "BBB00002"), Rows{"cb.log 3 ＣＢシミュレータ/Band B x"});
+  EXPECT_EQ(lines.back(), "(2,BBB00002,x)");
+  EXPECT_EQ(notes, std::vector<TSightingNote>{TSightingNote::None});
 }
