@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/GeneralRegistry.h"
 #include "tree/LogSightings.h"
 
 class QLabel;
@@ -55,7 +56,7 @@ class TLogSearchForm final : public QWidget {
                  QWidget* parent = nullptr);
   ~TLogSearchForm() override;
 
-  static constexpr const char* kSettingsKey = "Software\\Qmr\\NewQuillet";
+  static constexpr const char* kSettingsKey = kProgramSettingsKey;
   static constexpr const char* kSection = "View";
   static constexpr int kContextLines = 10;  // shown before and after the sighting's line
 

@@ -17,6 +17,7 @@
 
 #include "analysis/LogAnalize.h"
 #include "app/Dialogs.h"
+#include "controls/GeneralRegistry.h"
 #include "tree/TreeNodes.h"
 
 class QAction;
@@ -54,7 +55,7 @@ class TMainForm : public QMainWindow {
   explicit TMainForm(quillet::Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  static constexpr const char* kSettingsKey = "Software\\Qmr\\NewQuillet";
+  static constexpr const char* kSettingsKey = kProgramSettingsKey;
   static constexpr const char* kZelvoKey = "Software\\Qmr\\Zelvo";
 
   // --- controls (named for their role) ---

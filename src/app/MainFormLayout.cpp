@@ -56,7 +56,7 @@ void TMainForm::BuildControls() {
   auto* dock = new TAlignLayout(client);
 
   // The root is part of the window's design; the tree is shown through a model over the core tree.
-  nodes_.AddChild(nullptr, "NIFTY SERVE")->SetImages(imgRoot, imgRootSelected);
+  nodes_.AddChild(nullptr, kTopNodeText)->SetImages(imgRoot, imgRootSelected);
   treeModel_ = new TTreeModel(nodes_);
   treeModel_->CanEdit = [this](const TTreeNode*) { return treeEditable_; };
   treeModel_->OnUnencodableText = [this](const QString& text) {

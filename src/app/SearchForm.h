@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/GeneralRegistry.h"
 #include "tree/TreeNodes.h"
 
 class QCheckBox;
@@ -31,7 +32,7 @@ class TSearchForm : public QDialog {
               QWidget* parent = nullptr);
   ~TSearchForm() override;
 
-  static constexpr const char* kSettingsKey = "Software\\Qmr\\NewQuillet";
+  static constexpr const char* kSettingsKey = kProgramSettingsKey;
   static constexpr const char* kSection = "Keyword";
   static constexpr int kMaxHistory = 20;
 

@@ -257,8 +257,7 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
   std::vector<std::string> unreadable, reasons;
   {
     TTreeMgr treeMgr(&nodes);
-    TTreeNode* root = treeMgr.FindOrAddChild(nullptr, "NIFTY SERVE");
-    root->SetImages(imgRoot, imgRootSelected);
+    TTreeNode* root = treeMgr.TopNode();
     TImportQueue queue(&treeMgr);
     queue.Encoding = parsed.encoding;
     QEventLoop loop;

@@ -13,6 +13,9 @@
 #include <string>
 #include <string_view>
 
+// The key path of this program's own settings (the main window, the search and log search windows).
+inline constexpr const char* kProgramSettingsKey = "Software\\Qmr\\NewQuillet";
+
 int RegReadInteger(std::string_view key, std::string_view section, std::string_view name, int defaultValue);
 std::string RegReadString(std::string_view key, std::string_view section, std::string_view name,
                           const std::string& defaultValue);

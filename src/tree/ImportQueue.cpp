@@ -25,12 +25,7 @@ std::string TImportQueue::NodeTextOf(const std::string& path) {
   return quillet::TryFromUtf8(path, text) ? text : path;
 }
 
-TTreeNode* TImportQueue::Root() {
-  if (TTreeNode* root = treeMgr_->Nodes->GetFirstNode()) return root;
-  TTreeNode* root = treeMgr_->FindOrAddChild(nullptr, "NIFTY SERVE");
-  root->SetImages(imgRoot, imgRootSelected);
-  return root;
-}
+TTreeNode* TImportQueue::Root() { return treeMgr_->TopNode(); }
 
 void TImportQueue::NoteUnreadable(const std::string& path, const std::string& why) {
   unreadable_.push_back(path);

@@ -68,7 +68,6 @@ class TImportQueue {
   int FilesTotal() const { return total_; }
   // Bytes read of the file being scanned and its size; false when no scan runs.
   bool Progress(uint64_t& bytesRead, uint64_t& fileSize) const;
-  const std::string& StatusText() const { return status_; }
   // The files of the running or the last import that could not be read.
   const std::vector<std::string>& UnreadableFiles() const { return unreadable_; }
   // Beside each of those: why, when known ("" when not); kNoLog for a folder or archive without

@@ -185,6 +185,11 @@ void TTreeMgr::ForgetFileNodeUnder(TTreeNode* node) {
   if (!destroying_) Analysis->Stop();
 }
 
+TTreeNode* TTreeMgr::TopNode() {
+  if (TTreeNode* top = Nodes->GetFirstNode()) return top;
+  return FindOrAddChild(nullptr, kTopNodeText, imgRoot, imgRootSelected);
+}
+
 TTreeNode* TTreeMgr::FindOrAddChild(TTreeNode* parent, const std::string& text) {
   return FindOrAddChild(parent, text, -1, -1);
 }
@@ -244,6 +249,8 @@ void TTreeMgr::CollectData(TTreeNode* destination, TTreeNode* source) {
     if (id.empty() || into.IndexOf(id) != -1) continue;  // blank entries are deleted ones
     auto record = std::make_unique<TminiIDDataSet>(id);
     if (const TminiIDDataSet* original = from->Objects(i)) {
+      // The handles only: the copy's HandleIsID starts false on purpose, so a later find never
+      // replaces a collected handle.
       record->Handle = original->Handle;
       record->Handles = original->Handles;
     }

@@ -29,6 +29,9 @@ enum : int {
   imgFileBusy = 14, imgFileBusySelected = 15,      // a log being read
 };
 
+// The text of the tree's top node, under which every log's node goes.
+inline constexpr const char* kTopNodeText = "NIFTY SERVE";
+
 class TTreeMgr {
  public:
   using TFileEndEvent = std::function<void(TTreeMgr* sender, const std::string& fileName)>;
@@ -77,6 +80,8 @@ class TTreeMgr {
 
   // The first child whose text is byte for byte equal, else a new child with an empty ID set.
   TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text);
+  // The first top node; "NIFTY SERVE" with its images is made when the tree is empty.
+  TTreeNode* TopNode();
   // The same, and the node gets these images (a new one is made with them: a tree view hears of
   // its insertion only, which matters when thousands of folders are made inside closed ones).
   TTreeNode* FindOrAddChild(TTreeNode* parent, const std::string& text, int image, int selected);

@@ -51,9 +51,6 @@ void TTreeNode::SetText(std::string text) {
   owner_->NotifyChanged(this);
 }
 
-void TTreeNode::SetImageIndex(int index) { SetImages(index, selectedIndex_); }
-void TTreeNode::SetSelectedIndex(int index) { SetImages(imageIndex_, index); }
-
 void TTreeNode::SetImages(int image, int selected) {
   if (image == imageIndex_ && selected == selectedIndex_) return;
   imageIndex_ = image;

@@ -50,8 +50,6 @@ class TTreeNode {
 
   // Setters notify the observers; changing the text re-sorts the node among its siblings.
   void SetText(std::string text);
-  void SetImageIndex(int index);
-  void SetSelectedIndex(int index);
   void SetImages(int image, int selected);
 
   // The data item: an owned ID set, or a group letter code 65..90, or nothing.

@@ -53,6 +53,7 @@ class TListGrid : public QListView {
   void SetSortColumn(int column);
   int SortColumn2() const { return rows_.SortColumn2; }
   void SetSortColumn2(int column) { rows_.SortColumn2 = column; }
+  // One of the grid's published properties (the whole rows that fit); the window does not ask for it.
   int VisibleRowCount() const;
   int SortDir() const { return rows_.SortDir(); }
   void SetSortDir(int dir);
