@@ -10,22 +10,13 @@
 # BEFORE (a second binary for the plain scan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 size_mb=${SIZE_MB:-100}
 log=${LOG:-/tmp/quillet-bench-${size_mb}mb.log}
 runs=${RUNS:-11}
 build=${BUILD:-build-bench}
 
-if [ -z "${QUILLET:-}" ]; then
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF \
-      -DQUILLET_BUILD_GUI=OFF >/dev/null
-  fi
-  cmake --build "$build" --target quillet -j 2 >/dev/null
-  quillet=$root/$build/src/quillet
-else
-  quillet=$QUILLET
-fi
+source bench/lib.sh
+bench_quillet
 [ -f "$log" ] || python3 bench/gen_log.py "$log" --size-mb "$size_mb"
 cat "$log" >/dev/null
 

@@ -23,7 +23,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DQUILLET_BUILD_BENCH=ON >/dev/null
 fi
 cmake --build "$build" --target quillet bench_import -j 2 >/dev/null
-quillet=$PWD/$build/src/quillet
+quillet=$(scripts/built-path.sh "$build" quillet)
+bench_import=$(scripts/built-path.sh "$build" bench_import)
 [ -f "$log" ] || python3 bench/gen_log.py "$log"
 
 for n in $counts; do
@@ -55,5 +56,5 @@ PY
   # shellcheck disable=SC2046
   (cd "$folder" && /usr/bin/time -f "quillet scan --json: %e s, peak RSS %M KB" \
     "$quillet" scan --json $(cat list.txt) >/dev/null)
-  "$build/bench/bench_import" --list "$folder/list.txt" "$runs"
+  "$bench_import" --list "$folder/list.txt" "$runs"
 done

@@ -19,16 +19,8 @@ rooms_log=${ROOMS_LOG:-/tmp/quillet-rooms-${size_mb}mb.log}
 runs=${RUNS:-10}
 build=${BUILD:-build-bench}
 
-if [ -z "${QUILLET:-}" ]; then
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF \
-      -DQUILLET_BUILD_GUI=OFF >/dev/null
-  fi
-  cmake --build "$build" --target quillet -j 2 >/dev/null
-  quillet=$(scripts/built-path.sh "$build" quillet)
-else
-  quillet=$QUILLET
-fi
+source bench/lib.sh
+bench_quillet
 [ -f "$log" ] || python3 bench/gen_log.py "$log" --size-mb "$size_mb"
 logs=$log
 if [ "$rooms_log" != none ]; then

@@ -7,23 +7,14 @@
 # BUILD (Release build folder, default build-bench), QUILLET (use this binary instead of building).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 size_mb=${SIZE_MB:-100}
 log=${LOG:-/tmp/quillet-bench-${size_mb}mb.log}
 zip=${log%.log}.zip
 runs=${RUNS:-5}
 build=${BUILD:-build-bench}
 
-if [ -z "${QUILLET:-}" ]; then
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF \
-      -DQUILLET_BUILD_GUI=OFF >/dev/null
-  fi
-  cmake --build "$build" --target quillet -j 2 >/dev/null
-  quillet=$root/$build/src/quillet
-else
-  quillet=$QUILLET
-fi
+source bench/lib.sh
+bench_quillet
 for tool in zip unzip; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is missing: apt-get install zip unzip" >&2
