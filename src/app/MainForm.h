@@ -143,6 +143,10 @@ class TMainForm : public QMainWindow {
   void TreeViewMouseDown(const QPoint& pos);
   void TreeViewClick();
   void TreeViewSelectionChanged();
+  // The list follows the tree: when rows about to go take the selected node, the neighbour (or
+  // the parent) to select is noted, and selected once they are gone.
+  void NoteReselection(const QModelIndex& parent, int first, int last);
+  void Reselect();
 
   // --- the list and the editor (MainFormList.cpp) ---
   void RefreshIDView();
@@ -228,7 +232,8 @@ class TMainForm : public QMainWindow {
   void BuildControls();    // MainFormLayout.cpp
   void BuildEditor();      // MainFormLayout.cpp
   void BuildMenus();       // MainFormMenus.cpp
-  void BuildCommands();    // MainFormImport.cpp: import progress, stop, export, list popup items
+  void BuildCommands();    // MainFormImport.cpp: import progress, stop, export
+  void ConnectListPopup(); // MainFormList.cpp: the list popup's own items
   void InstallDragDrop();  // MainFormDragDrop.cpp
   void DeleteTreeNode(TTreeNode* node);
   TTreeNode* FileNodeNamed(const std::string& path);  // MainFormImport.cpp

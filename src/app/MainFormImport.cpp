@@ -1,12 +1,9 @@
 // The import commands: logs through the import dialog and the tree manager's queue, with progress
-// and a stop; other programs' ID files; the list written to a text file. Also the list popup's
-// items that open or copy something.
+// and a stop; other programs' ID files; the list written to a text file.
 #include <QAction>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -16,7 +13,6 @@
 
 #include "app/GuiInterface.h"
 #include "app/LogImport.h"
-#include "app/LogSearchForm.h"
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
@@ -48,10 +44,6 @@ void TMainForm::BuildCommands() {
   Export1->setEnabled(true);
   connect(Export1, &QAction::triggered, this, Guarded([this] { Export1Click(); }));
 
-  connect(Copy1, &QAction::triggered, this, Guarded([this] { Copy1Click(); }));
-  connect(Edit1, &QAction::triggered, this, Guarded([this] { Edit1Click(); }));
-  connect(SearchLog1, &QAction::triggered, this, Guarded([this] { SearchLog1Click(); }));
-
   // Progress of a running import at the right of the status bar; its text stays at the left.
   auto* bar = new QHBoxLayout(StatusPanel);
   bar->setContentsMargins(0, 0, 2, 0);
@@ -70,6 +62,7 @@ void TMainForm::BuildCommands() {
   progressTimer_->setInterval(100);
   connect(progressTimer_, &QTimer::timeout, this, [this] { UpdateImportProgress(); });
 
+  ConnectListPopup();
   InstallDragDrop();
 }
 
@@ -132,35 +125,6 @@ void TMainForm::Export1Click() {
   }
   // Checked to the last byte: a full disk is reported and the old file stays.
   quillet::WriteWholeFile(QFile::encodeName(file).toStdString(), text);
-}
-
-// --- the list popup's own items --------------------------------------------------------------------
-
-void TMainForm::Copy1Click() {
-  QString text;
-  for (int row = 0; row < IDView->RowCount(); ++row)
-    if (IDView->Selected(row))
-      text += Unicode(IDView->GetCell(1, row)) + QLatin1Char('\t') + Unicode(IDView->GetCell(2, row)) +
-              QLatin1Char('\n');
-  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
-}
-
-void TMainForm::Edit1Click() {
-  if (IDView->ItemIndex() < 0) return;
-  IDViewClick();  // the editor shows the focused row, whatever selected it
-  IDViewDblClick();
-}
-
-void TMainForm::SearchLog1Click() {
-  const int row = IDView->ItemIndex();
-  if (row < 0) return;
-  const std::string id = IDView->GetCell(1, row);
-  if (id.empty()) return;
-  // A window of its own, not modal: the logs are read again while the user goes on working.
-  auto* form = new TLogSearchForm(id, PlanSightings(SelectedNode(), nodes_), font(), this);
-  form->setAttribute(Qt::WA_DeleteOnClose);
-  form->show();
-  form->Start();
 }
 
 // --- logs -------------------------------------------------------------------------------------------

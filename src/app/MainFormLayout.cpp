@@ -88,25 +88,8 @@ void TMainForm::BuildControls() {
   // When the selected node goes with a deleted subtree, its neighbour (or parent) is selected and
   // listed, so that the list never goes on showing a folder that no longer exists.
   connect(treeModel_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-          [this](const QModelIndex& parent, int first, int last) {
-            if (destroyed_) return;
-            for (QModelIndex at = TreeView->currentIndex(); at.isValid(); at = at.parent())
-              if (at.parent() == parent && at.row() >= first && at.row() <= last) {
-                TTreeNode* parentNode = treeModel_->NodeOf(parent);
-                const int count = treeModel_->rowCount(parent);
-                TTreeNode* next = nullptr;
-                if (last + 1 < count) next = treeModel_->NodeOf(treeModel_->index(last + 1, 0, parent));
-                else if (first > 0) next = treeModel_->NodeOf(treeModel_->index(first - 1, 0, parent));
-                reselect_ = next ? next : parentNode;
-                break;
-              }
-          });
-  connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, [this] {
-    TTreeNode* node = reselect_;
-    reselect_ = nullptr;
-    if (node && !destroyed_ && SelectedNode() != node)
-      Run([&] { TreeView->setCurrentIndex(treeModel_->IndexOf(node)); });
-  });
+          [this](const QModelIndex& parent, int first, int last) { NoteReselection(parent, first, last); });
+  connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, [this] { Reselect(); });
 
   Separater1 = new TSeparater;
   dock->addWidget(Separater1, TAlign::alLeft);
@@ -433,4 +416,27 @@ void TMainForm::TreeViewSelectionChanged() {
   if (!followSelection_ || destroyed_) return;
   RefreshIDView();
   refreshedSincePress_ = true;
+}
+
+void TMainForm::NoteReselection(const QModelIndex& parent, int first, int last) {
+  if (destroyed_) return;
+  for (QModelIndex at = TreeView->currentIndex(); at.isValid(); at = at.parent()) {
+    if (at.parent() != parent || at.row() < first || at.row() > last) continue;
+    TTreeNode* parentNode = treeModel_->NodeOf(parent);
+    const int count = treeModel_->rowCount(parent);
+    TTreeNode* next = nullptr;
+    if (last + 1 < count)
+      next = treeModel_->NodeOf(treeModel_->index(last + 1, 0, parent));
+    else if (first > 0)
+      next = treeModel_->NodeOf(treeModel_->index(first - 1, 0, parent));
+    reselect_ = next ? next : parentNode;
+    return;
+  }
+}
+
+void TMainForm::Reselect() {
+  TTreeNode* node = reselect_;
+  reselect_ = nullptr;
+  if (node && !destroyed_ && SelectedNode() != node)
+    Run([&] { TreeView->setCurrentIndex(treeModel_->IndexOf(node)); });
 }

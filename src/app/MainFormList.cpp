@@ -1,7 +1,9 @@
 // The ID list of the selected folder, the data editor, and the commands of the list's popup menu.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include "analysis/Check.h"
 #include "analysis/jstrm.h"
 #include "app/GuiInterface.h"
+#include "app/LogSearchForm.h"
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
 #include "common/Cp932.h"
@@ -384,4 +387,39 @@ void TMainForm::RemoveIDFromFolder(const std::string& id, int row) {
 void TMainForm::SetIDAutoRegist(const std::string& id, bool on) {
   PickData_->SetAutoRegist(id, on);
   IDView->viewport()->update();
+}
+
+// --- the list popup's own items --------------------------------------------------------------------
+
+void TMainForm::ConnectListPopup() {
+  connect(Copy1, &QAction::triggered, this, Guarded([this] { Copy1Click(); }));
+  connect(Edit1, &QAction::triggered, this, Guarded([this] { Edit1Click(); }));
+  connect(SearchLog1, &QAction::triggered, this, Guarded([this] { SearchLog1Click(); }));
+}
+
+void TMainForm::Copy1Click() {
+  QString text;
+  for (int row = 0; row < IDView->RowCount(); ++row)
+    if (IDView->Selected(row))
+      text += Unicode(IDView->GetCell(1, row)) + QLatin1Char('\t') + Unicode(IDView->GetCell(2, row)) +
+              QLatin1Char('\n');
+  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void TMainForm::Edit1Click() {
+  if (IDView->ItemIndex() < 0) return;
+  IDViewClick();  // the editor shows the focused row, whatever selected it
+  IDViewDblClick();
+}
+
+void TMainForm::SearchLog1Click() {
+  const int row = IDView->ItemIndex();
+  if (row < 0) return;
+  const std::string id = IDView->GetCell(1, row);
+  if (id.empty()) return;
+  // A window of its own, not modal: the logs are read again while the user goes on working.
+  auto* form = new TLogSearchForm(id, PlanSightings(SelectedNode(), nodes_), font(), this);
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  form->show();
+  form->Start();
 }
