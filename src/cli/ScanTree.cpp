@@ -259,6 +259,7 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
     TTreeMgr treeMgr(&nodes);
     TTreeNode* root = treeMgr.TopNode();
     TImportQueue queue(&treeMgr);
+    treeMgr.OnFileEnd = queue.FileEndHandler();
     queue.Encoding = parsed.encoding;
     QEventLoop loop;
     queue.OnUnreadable = [&](const std::vector<std::string>& paths) {

@@ -8,11 +8,13 @@
 #include "tree/MakeTree.h"
 
 TImportQueue::TImportQueue(TTreeMgr* treeMgr)
-    : treeMgr_(treeMgr), self_(std::make_shared<TImportQueue*>(this)) {
+    : treeMgr_(treeMgr), self_(std::make_shared<TImportQueue*>(this)) {}
+
+TTreeMgr::TFileEndEvent TImportQueue::FileEndHandler() {
   // The event may outlive this queue (the manager can be destroyed later or earlier than it):
   // it only reaches the queue while the queue exists.
   std::weak_ptr<TImportQueue*> self = self_;
-  treeMgr_->OnFileEnd = [self](TTreeMgr* sender, const std::string& fileName) {
+  return [self](TTreeMgr* sender, const std::string& fileName) {
     if (const auto queue = self.lock()) (*queue)->AnalysisEnded(sender, fileName);
   };
 }

@@ -20,20 +20,23 @@
 
 #include "analysis/LogAnalize.h"
 #include "analysis/LogArchive.h"
+#include "tree/MakeTree.h"
 #include "tree/TreeNodes.h"
 
-class TTreeMgr;
 
 class TImportQueue {
  public:
   using TTextHook = std::function<void(const std::string& sjisText)>;
   using TFilesHook = std::function<void(const std::vector<std::string>& paths)>;
 
-  // Takes over the tree manager's OnFileEnd (routed to AnalysisEnded) for its own lifetime.
   explicit TImportQueue(TTreeMgr* treeMgr);
   ~TImportQueue();
   TImportQueue(const TImportQueue&) = delete;
   TImportQueue& operator=(const TImportQueue&) = delete;
+
+  // A handler for the tree manager's OnFileEnd that hands each end on to AnalysisEnded while this
+  // queue exists. The owner of both wires it (or routes the ends to AnalysisEnded itself).
+  TTreeMgr::TFileEndEvent FileEndHandler();
 
   // Logs still to be started, in order (files and members of archives; taken from the front: an
   // import may hold a hundred thousand of them).

@@ -61,6 +61,7 @@ TEST_F(ImportArchives, MembersAndFolderFilesAreLogsInTheirPlace) {
   archivetest::WriteWithLibarchive(Path("logs/d.tar.gz"), "tar", "gzip", {{"d.log", CB('A', {"DDD00004"})}});
 
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   // The last path first (the folder: its file, then its archive's member), then the zip.
@@ -85,6 +86,7 @@ TEST_F(ImportArchives, MembersAndFolderFilesAreLogsInTheirPlace) {
   // Integrated: everything in the node of the first log scanned.
   Tree t2;
   TImportQueue q2(&t2.mgr);
+  t2.mgr.OnFileEnd = q2.FileEndHandler();
   Recorder r2;
   r2.Attach(q2);
   ASSERT_TRUE(q2.Import({folder, zip}, TForumData{}, true));
@@ -108,6 +110,7 @@ TEST_F(ImportArchives, EmptyAndDamagedArchivesAreToldAndTheRestImported) {
   archivetest::WriteFile(Path("ok.log"), CB('C', {"CCC00003"}));
 
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   ASSERT_TRUE(q.Import({Path("empty"), Path("nolog.lzh"), Path("cut.zip"), Path("ok.log")}, TForumData{}, false));
@@ -145,6 +148,7 @@ TEST_F(ImportArchives, ManyMembersStopAndAFreshImportOfTheSameArchive) {
   archivetest::WriteFile(Path("many.zip"), archivetest::StoredZip(members));
 
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   ASSERT_TRUE(q.Import({Path("many.zip")}, TForumData{}, true));
@@ -162,6 +166,7 @@ TEST_F(ImportArchives, ManyMembersStopAndAFreshImportOfTheSameArchive) {
   // Again, whole: every member once, in stored order, through one pass over the archive.
   Tree t2;
   TImportQueue q2(&t2.mgr);
+  t2.mgr.OnFileEnd = q2.FileEndHandler();
   Recorder r2;
   r2.Attach(q2);
   ASSERT_TRUE(q2.Import({Path("many.zip")}, TForumData{}, true));

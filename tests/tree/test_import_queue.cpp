@@ -73,6 +73,7 @@ TEST(ImportQueue, LastChosenFileFirstThenTheOthersInOrder) {
   const std::string b = logs.Write("b.log", CBLog('B', {"BBB00001"}));
   const std::string c = logs.Write("c.log", CBLog('C', {"CCC00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   // Images of the nodes each time the status changes.
@@ -105,6 +106,7 @@ TEST(ImportQueue, IntegrationFillsTheNodeOfTheFileScannedFirst) {
   const std::string b = logs.Write("b.log", CBLog('A', {"BBB00001", "SAM00001"}));
   const std::string c = logs.Write("c.log", CBLog('C', {"CCC00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   std::vector<std::string> images;
@@ -131,6 +133,7 @@ TEST(ImportQueue, TwoLogsOfOneForumGetTwoForumNodesAndAKnownNodeIsReused) {
   const std::string a = logs.Write("a.log", forum);
   const std::string b = logs.Write("b.log", forum);
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   ASSERT_TRUE(q.Import({a, b}, TForumData{}, false));
@@ -152,6 +155,7 @@ TEST(ImportQueue, LaterFilesStartWithoutANameAndOnlyWithANamelessCategory) {
   const std::string first = logs.Write("first.log", TalkOnly({"FIR00001"}));
   const std::string later = logs.Write("later.log", TalkOnly({"LAT00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   // The CB simulator: the later file keeps the category, without the band.
@@ -166,6 +170,7 @@ TEST(ImportQueue, LaterFilesStartWithoutANameAndOnlyWithANamelessCategory) {
   // lines give nothing.
   Tree u;
   TImportQueue q2(&u.mgr);
+  u.mgr.OnFileEnd = q2.FileEndHandler();
   Recorder r2;
   r2.Attach(q2);
   ASSERT_TRUE(q2.Import({later, first}, TForumData{fcRealTime, "FOO"}, false));
@@ -186,6 +191,7 @@ TEST(ImportQueue, UnreadableFilesDoNotStallTheImport) {
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   const std::string b = logs.Write("b.log", CBLog('B', {"BBB00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   ASSERT_TRUE(q.Import({a, missing, folder, b}, TForumData{}, false));
@@ -198,6 +204,7 @@ TEST(ImportQueue, UnreadableFilesDoNotStallTheImport) {
 
   // Every file missing, and no hook: the import ends at once with a message to the user.
   TImportQueue q2(&t.mgr);
+  t.mgr.OnFileEnd = q2.FileEndHandler();
   int finished = 0;
   q2.OnFinished = [&] { ++finished; };
   ASSERT_TRUE(q2.Import({missing}, TForumData{}, false));
@@ -215,6 +222,7 @@ TEST(ImportQueue, StopEndsTheScanAndDropsTheQueuedFiles) {
   const std::string big = logs.Write("big.log", ManyTalks(60000));
   const std::string other = logs.Write("other.log", CBLog('B', {"OTH00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   bool stopped = false;
@@ -243,6 +251,7 @@ TEST(ImportQueue, DeletingTheScannedFolderStopsItsScanAndTheImportGoesOn) {
     const std::string big = logs.Write("big.log", ManyTalks(60000));
     const std::string next = logs.Write("next.log", CBLog('B', {"NXT00001"}));
     TImportQueue q(&t.mgr);
+    t.mgr.OnFileEnd = q.FileEndHandler();
     Recorder r;
     r.Attach(q);
     TTreeNode* holder = ancestor ? t.mgr.FindOrAddChild(t.root, "/holder") : nullptr;
@@ -280,6 +289,7 @@ TEST(ImportQueue, DestroyingTheManagerDuringAScanFilesNothingMore) {
   auto mgr = std::make_unique<TTreeMgr>(&nodes);
   TTreeNode* root = mgr->FindOrAddChild(nullptr, "NIFTY SERVE");
   auto q = std::make_unique<TImportQueue>(mgr.get());
+  mgr->OnFileEnd = q->FileEndHandler();
   int finished = 0;
   q->OnFinished = [&] { ++finished; };
   bool gone = false;
@@ -309,6 +319,7 @@ TEST(ImportQueue, FailingEndHandlerEndsTheImportOnce) {
   const std::string second = logs.Write("second.log", ManyTalks(20000));
   const std::string third = logs.Write("third.log", CBLog('C', {"THR00001"}));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   q.OnStatus = [&](const std::string& s) {
@@ -343,6 +354,7 @@ TEST(ImportQueue, ARenamedOrMovedFileNodeKeepsItsFindsAndEndsFinished) {
     const std::string big = logs.Write("big.log", ManyTalks(60000));
     const std::string next = logs.Write("next.log", CBLog('B', {"NXT00001"}));
     TImportQueue q(&t.mgr);
+    t.mgr.OnFileEnd = q.FileEndHandler();
     Recorder r;
     r.Attach(q);
     TTreeNode* holder = t.mgr.FindOrAddChild(t.root, "/holder");
@@ -378,6 +390,7 @@ TEST(ImportQueue, AnIntegratedImportKeepsFillingItsRenamedNode) {
   const std::string b = logs.Write("b.log", CBLog('A', {"BBB00001"}));
   const std::string big = logs.Write("big.log", ManyTalks(60000));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   TTreeNode* node = nullptr;
@@ -408,6 +421,7 @@ TEST(ImportQueue, AnIntegratedNodeDeletedMidwayIsMadeAgainForTheRest) {
   const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001"}));
   const std::string big = logs.Write("big.log", ManyTalks(60000));
   TImportQueue q(&t.mgr);
+  t.mgr.OnFileEnd = q.FileEndHandler();
   Recorder r;
   r.Attach(q);
   bool deleted = false;
@@ -432,6 +446,7 @@ TEST(ImportQueue, AFileGivenTwiceIsScannedTwiceIntoItsOneNode) {
     Logs logs;
     const std::string a = logs.Write("a.log", CBLog('A', {"AAA00001", "AAA00002"}));
     TImportQueue q(&t.mgr);
+    t.mgr.OnFileEnd = q.FileEndHandler();
     Recorder r;
     r.Attach(q);
     std::vector<std::string> images;

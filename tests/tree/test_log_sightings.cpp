@@ -51,6 +51,7 @@ class Sightings : public ::testing::Test {
   // Imports the files as the import command does (integrated or not) and waits for the end.
   void Import(const std::vector<std::string>& files, bool integrate = false) {
     TImportQueue queue(&t.mgr);
+    t.mgr.OnFileEnd = queue.FileEndHandler();
     bool finished = false;
     queue.OnFinished = [&] { finished = true; };
     ASSERT_TRUE(queue.Import(files, TForumData{}, integrate));
