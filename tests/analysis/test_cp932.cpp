@@ -2,26 +2,12 @@
 // to go through: the same characters, the same choice among CP932's duplicates.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <string>
 
 #include "common/Cp932.h"
+#include "support/Support.h"
 
-namespace {
-
-std::string Iconv(const std::string& bytes, const char* from, const char* to) {
-  QProcess process;
-  process.start(QStringLiteral("iconv"), {QStringLiteral("-f"), QString::fromLatin1(from), QStringLiteral("-t"),
-                                          QString::fromLatin1(to)});
-  EXPECT_TRUE(process.waitForStarted());
-  process.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  process.closeWriteChannel();
-  EXPECT_TRUE(process.waitForFinished(60000));
-  EXPECT_EQ(process.exitCode(), 0);
-  return process.readAllStandardOutput().toStdString();
-}
-
-}  // namespace
+using testsupport::Iconv;
 
 TEST(Cp932, EveryCharacterAsIconvHasIt) {
   std::string all;

@@ -13,30 +13,17 @@
 #include "analysis/LogAnalize.h"
 #include "analysis/LogEncoding.h"
 #include "common/Cp932.h"
+#include "support/Support.h"
 
 namespace {
 
 std::string S(const std::string& utf8) { return quillet::FromUtf8(utf8); }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadFile;
 
 std::string Example(const char* name) { return ReadFile(std::string(QUILLET_EXAMPLES) + "/" + name); }
 
-// The text converted by the system's iconv.
-std::string Iconv(const std::string& bytes, const char* from, const char* to) {
-  QProcess process;
-  process.start(QStringLiteral("iconv"), {QStringLiteral("-f"), QString::fromLatin1(from), QStringLiteral("-t"),
-                                          QString::fromLatin1(to)});
-  EXPECT_TRUE(process.waitForStarted());
-  process.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  process.closeWriteChannel();
-  EXPECT_TRUE(process.waitForFinished(60000));
-  EXPECT_EQ(process.exitCode(), 0) << "iconv " << from << " -> " << to;
-  return process.readAllStandardOutput().toStdString();
-}
+using testsupport::Iconv;
 
 // EUC-JP written as ISO-2022-JP: each run of JIS X 0208 pairs between ESC $ B and ESC ( B, each
 // run of half-width katakana between ESC ( I and ESC ( B, back to ASCII before every line end.

@@ -1,7 +1,10 @@
 #pragma once
 // What every test program shares: Shift-JIS texts from UTF-8 spellings, whole-file reads and
 // writes, a message interface that keeps what it is told, and a deadline wait on the event loop.
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
+#include <QProcess>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <fstream>
@@ -29,6 +32,19 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 inline bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+// The bytes converted by the system's iconv (from and to as iconv names them).
+inline std::string Iconv(const std::string& bytes, const char* from, const char* to) {
+  QProcess process;
+  process.start(QStringLiteral("iconv"), {QStringLiteral("-f"), QString::fromLatin1(from), QStringLiteral("-t"),
+                                          QString::fromLatin1(to)});
+  EXPECT_TRUE(process.waitForStarted());
+  process.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  process.closeWriteChannel();
+  EXPECT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 0) << "iconv " << from << " -> " << to;
+  return process.readAllStandardOutput().toStdString();
+}
 
 // Messages and event runs of the core, with an optional action at each event run.
 class CapturingUI : public quillet::UserInterface {
