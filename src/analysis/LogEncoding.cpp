@@ -6,7 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "common/Cp932.h"
 
@@ -611,12 +616,40 @@ class RawBuffer {
   size_t size_ = 0, capacity_ = 0;
 };
 
+// A block of the pipeline that converts a large log on a thread of its own: the reader fills
+// raw blocks from the source and scans the converted ones; the converting thread turns each raw
+// block into one converted block.
+struct AheadBlock {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  bool last = false;    // nothing follows
+  bool failed = false;  // the source failed after what this block holds
+};
+
+// What Convert leaves of a block (a sequence cut off at its end: at most 5 bytes, a JIS
+// designation) goes before the next block's bytes, into room kept free there.
+constexpr size_t kAheadCarryRoom = 16;
+constexpr size_t kAheadRawSize = size_t{128} << 10;
+constexpr size_t kAheadOutSize = 2 * (kAheadRawSize + kAheadCarryRoom) + 16;
+constexpr size_t kAheadBlocks = 4;
+
 class DecodingSource final : public TDecodingSource {
  public:
   DecodingSource(std::unique_ptr<TLogSource> raw, TLogEncoding encoding)
       : raw_(std::move(raw)), requested_(encoding), active_(encoding), converter_(encoding) {}
 
+  ~DecodingSource() override {
+    if (!ahead_.joinable()) return;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopAhead_ = true;
+    }
+    changed_.notify_all();
+    ahead_.join();
+  }
+
   ssize_t Read(char* buffer, size_t size) override {
+    if (ahead_.joinable()) return ReadAhead(buffer, size);
     LookAhead();
     for (;;) {
       if (outPos_ < out_.size()) {
@@ -633,7 +666,7 @@ class DecodingSource final : public TDecodingSource {
           failed_ = true;
         }
         if (n == 0) rawEnd_ = true;
-        if (n > 0) rawRead_ += static_cast<uint64_t>(n);
+        if (n > 0) rawRead_.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
         atStart_ = false;
         if (n != 0) return n;
         continue;
@@ -654,6 +687,10 @@ class DecodingSource final : public TDecodingSource {
           if (std::string_view(in_).substr(inPos_, 3) == "\xEF\xBB\xBF") inPos_ += 3;  // no part of the first line
         }
         continue;
+      }
+      if (active_ != TLogEncoding::Auto && active_ != TLogEncoding::ShiftJis && raw_->Size() >= kConvertAheadFrom) {
+        StartAhead();
+        return ReadAhead(buffer, size);
       }
       // Converted straight into the caller's buffer when it has room for the worst case (two
       // bytes for each byte taken); a small one gets its bytes through out_.
@@ -684,9 +721,116 @@ class DecodingSource final : public TDecodingSource {
     return anyLineEnd_;
   }
   TLogEncoding Encoding() const override { return active_; }
-  uint64_t RawBytesRead() const override { return rawRead_; }
+  uint64_t RawBytesRead() const override { return rawRead_.load(std::memory_order_relaxed); }
 
  private:
+  // From here on the converting thread alone uses the converter; the reader keeps reading the
+  // raw source (libarchive's readers stay on one thread) and scanning.
+  void StartAhead() {
+    for (size_t k = 0; k < kAheadBlocks; ++k) {
+      AheadBlock raw, out;
+      raw.data = std::make_unique_for_overwrite<char[]>(kAheadCarryRoom + kAheadRawSize);
+      out.data = std::make_unique_for_overwrite<char[]>(kAheadOutSize);
+      rawFree_.push_back(std::move(raw));
+      outFree_.push_back(std::move(out));
+    }
+    ahead_ = std::thread([this] { ConvertAhead(); });
+  }
+
+  void ConvertAhead() {
+    char carry[kAheadCarryRoom];
+    size_t carried = 0;
+    for (;;) {
+      AheadBlock raw, out;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stopAhead_ || (!rawFull_.empty() && !outFree_.empty()); });
+        if (stopAhead_) return;
+        raw = std::move(rawFull_.front());
+        rawFull_.erase(rawFull_.begin());
+        out = std::move(outFree_.back());
+        outFree_.pop_back();
+      }
+      // The bytes left of the block before, then this block's.
+      char* const start = raw.data.get() + kAheadCarryRoom - carried;
+      std::memcpy(start, carry, carried);
+      const size_t n = carried + raw.size;
+      char* dst = out.data.get();
+      const size_t used = converter_.Convert(reinterpret_cast<const Byte*>(start), n, raw.last, dst);
+      carried = std::min(n - used, kAheadCarryRoom);  // never more than 5
+      std::memcpy(carry, start + used, carried);
+      out.size = static_cast<size_t>(dst - out.data.get());
+      out.last = raw.last;
+      out.failed = raw.failed;
+      const bool last = raw.last;
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        rawFree_.push_back(std::move(raw));
+        outFull_.push_back(std::move(out));
+      }
+      changed_.notify_all();
+      if (last) return;
+    }
+  }
+
+  // Raw bytes for the converting thread: what was read ahead and not converted yet, then the
+  // source's. Returns -1 when the source fails.
+  ssize_t ReadRaw(char* buffer, size_t size) {
+    if (const size_t n = std::min(size, Pending()); n > 0) {
+      std::memcpy(buffer, In(), n);
+      inPos_ += n;
+      return static_cast<ssize_t>(n);
+    }
+    if (failed_) return -1;
+    if (rawEnd_) return 0;
+    const ssize_t n = raw_->Read(buffer, size);
+    if (n < 0) {
+      ErrorText = raw_->ErrorText;
+      failed_ = true;
+    } else if (n == 0) {
+      rawEnd_ = true;
+    } else {
+      rawRead_.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+    }
+    return n;
+  }
+
+  ssize_t ReadAhead(char* buffer, size_t size) {
+    for (;;) {
+      if (currentPos_ < current_.size) {
+        const size_t n = std::min(size, current_.size - currentPos_);
+        std::memcpy(buffer, current_.data.get() + currentPos_, n);
+        currentPos_ += n;
+        return static_cast<ssize_t>(n);
+      }
+      if (current_.last) return current_.failed ? -1 : 0;
+      // Every free raw block filled first, so that the converting thread never waits for the
+      // reader's scan; then the next converted block.
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (current_.data) {
+        outFree_.push_back(std::move(current_));
+        changed_.notify_all();
+      }
+      while (!rawSent_ && !rawFree_.empty()) {
+        AheadBlock raw = std::move(rawFree_.back());
+        rawFree_.pop_back();
+        lock.unlock();
+        const ssize_t n = ReadRaw(raw.data.get() + kAheadCarryRoom, kAheadRawSize);
+        raw.size = n > 0 ? static_cast<size_t>(n) : 0;
+        raw.last = n <= 0;
+        raw.failed = n < 0;
+        rawSent_ = raw.last;
+        lock.lock();
+        rawFull_.push_back(std::move(raw));
+        changed_.notify_all();
+      }
+      changed_.wait(lock, [this] { return !outFull_.empty(); });
+      current_ = std::move(outFull_.front());
+      outFull_.erase(outFull_.begin());
+      currentPos_ = 0;
+    }
+  }
+
   size_t Pending() const { return in_.size() - inPos_; }
   const Byte* In() const { return reinterpret_cast<const Byte*>(in_.data()) + inPos_; }
 
@@ -708,7 +852,7 @@ class DecodingSource final : public TDecodingSource {
       } else if (n == 0) {
         rawEnd_ = true;
       } else {
-        rawRead_ += static_cast<uint64_t>(n);
+        rawRead_.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
         if (enough && (this->*enough)()) break;
       }
     }
@@ -810,7 +954,7 @@ class DecodingSource final : public TDecodingSource {
   size_t inPos_ = 0;
   std::string out_;  // converted bytes; those from outPos_ on are not handed out yet
   size_t outPos_ = 0;
-  uint64_t rawRead_ = 0;
+  std::atomic<uint64_t> rawRead_{0};
   bool rawEnd_ = false, failed_ = false;
   bool lookedAhead_ = false, anyLineEnd_ = false;
   bool atStart_ = true;  // nothing of the file handed out yet
@@ -818,6 +962,15 @@ class DecodingSource final : public TDecodingSource {
   // validity have been checked up to.
   size_t scanned_ = 0, pos8_ = 0, posEuc_ = 0;
   bool bad8_ = false, badEuc_ = false;
+  // Converting ahead (StartAhead): the thread, the blocks it fills and those the reader hands back.
+  std::thread ahead_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<AheadBlock> rawFull_, rawFree_, outFull_, outFree_;  // full ones in order
+  bool stopAhead_ = false;
+  bool rawSent_ = false;  // the last raw block has gone to the converting thread
+  AheadBlock current_;  // the block being read
+  size_t currentPos_ = 0;
 };
 
 class MemorySource final : public TLogSource {

@@ -45,6 +45,11 @@ class TDecodingSource : public TLogSource {
 // that is not plain ASCII for its encoding. Memory stays within about twice this.
 constexpr size_t kEncodingLookAhead = size_t{1} << 20;
 
+// A log at least this large (by its source's Size()) in an encoding that needs converting is
+// converted on a thread of its own, a few blocks ahead of the reader: the conversion then costs
+// the reader no time where a core is free. Smaller logs are converted as they are read.
+constexpr uint64_t kConvertAheadFrom = uint64_t{4} << 20;
+
 // Wraps any source of a log's raw bytes (a file, an archive member) into one that hands out CP932.
 std::unique_ptr<TDecodingSource> DecodeLogSource(std::unique_ptr<TLogSource> raw, TLogEncoding encoding);
 

@@ -52,28 +52,45 @@ std::string EucToJis(const std::string& euc) {
   return out;
 }
 
-// A source that hands out a few bytes at a time, so that every sequence is cut somewhere.
+// A source that hands out a few bytes at a time (1 to `most`, varying), so that every sequence is
+// cut somewhere; it says its size only when `sized`, and fails with "disk gone" after `failAt`
+// bytes.
 class TrickleSource : public TLogSource {
  public:
-  explicit TrickleSource(std::string bytes) : bytes_(std::move(bytes)) {}
+  explicit TrickleSource(std::string bytes, size_t most = 5, bool sized = false, size_t failAt = ~size_t{0})
+      : bytes_(std::move(bytes)), most_(most), sized_(sized), failAt_(failAt) {}
   ssize_t Read(char* buffer, size_t size) override {
-    const size_t n = std::min({size, bytes_.size() - pos_, size_t{1} + (step_++ % 5)});
+    if (pos_ >= failAt_) {
+      ErrorText = "disk gone";
+      return -1;
+    }
+    const size_t n = std::min({size, bytes_.size() - pos_, failAt_ - pos_, size_t{1} + (step_++ * 7919 % most_)});
     std::copy_n(bytes_.data() + pos_, n, buffer);
     pos_ += n;
     return static_cast<ssize_t>(n);
   }
+  uint64_t Size() const override { return sized_ ? bytes_.size() : 0; }
 
  private:
   std::string bytes_;
+  size_t most_;
+  bool sized_;
+  size_t failAt_;
   size_t pos_ = 0, step_ = 0;
 };
 
-std::string DecodeTrickled(const std::string& bytes, TLogEncoding encoding) {
-  auto source = DecodeLogSource(std::make_unique<TrickleSource>(bytes), encoding);
+// All a source hands out, read `chunk` bytes at a time; `failed` tells how it ended.
+std::string ReadAll(TLogSource& source, size_t chunk, bool* failed = nullptr) {
   std::string out;
-  char buffer[7];
-  for (ssize_t n; (n = source->Read(buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+  std::vector<char> buffer(chunk);
+  ssize_t n;
+  while ((n = source.Read(buffer.data(), chunk)) > 0) out.append(buffer.data(), static_cast<size_t>(n));
+  if (failed) *failed = n < 0;
   return out;
+}
+
+std::string DecodeTrickled(const std::string& bytes, TLogEncoding encoding) {
+  return ReadAll(*DecodeLogSource(std::make_unique<TrickleSource>(bytes), encoding), 7);
 }
 
 struct Find {
@@ -306,3 +323,44 @@ TEST(LogEncoding, UnixLineEnds) {
   EXPECT_EQ(finds[0], (Find{fcPatioGuest, "ABC00001", "DEF00002", S("山好き")}));
   EXPECT_EQ(finds[1], finds[0]);
 }
+
+// A log large enough to be converted on a thread of its own reads back as its original however
+// its source cuts it; a source failing midway hands on what came before and then its error; a
+// reader that stops early is not kept waiting.
+TEST(LogEncoding, LargeLogsConvertAheadOfTheReader) {
+  std::string sjis;
+  for (size_t k = 0; sjis.size() < kConvertAheadFrom + (size_t{1} << 20); ++k)
+    sjis += Example(kExamples[k % 3]) + std::string(k % 7, 'x') + "\r\n";
+  const std::string euc = Iconv(sjis, "CP932", "EUC-JP-MS");
+  for (const auto& [bytes, encoding] : {std::pair{Iconv(sjis, "CP932", "UTF-8"), TLogEncoding::Utf8},
+                                        std::pair{euc, TLogEncoding::EucJp}, std::pair{EucToJis(euc), TLogEncoding::Jis}}) {
+    SCOPED_TRACE(LogEncodingName(encoding));
+    for (const TLogEncoding asked : {encoding, TLogEncoding::Auto}) {
+      auto source = DecodeLogSource(std::make_unique<TrickleSource>(bytes, 70000, true), asked);
+      EXPECT_TRUE(ReadAll(*source, 65536) == sjis);
+      EXPECT_EQ(source->RawBytesRead(), bytes.size());
+      EXPECT_EQ(source->Encoding(), encoding);
+    }
+    // A few bytes a block: every sequence cut, for the start of the log.
+    auto trickled = DecodeLogSource(std::make_unique<TrickleSource>(bytes, 3, true), encoding);
+    std::string start;
+    char piece[5];
+    while (start.size() < 20000) start.append(piece, static_cast<size_t>(trickled->Read(piece, sizeof piece)));
+    EXPECT_EQ(start, sjis.substr(0, start.size()));
+    trickled.reset();
+
+    const size_t failAt = bytes.size() - 1000;
+    auto failing = DecodeLogSource(std::make_unique<TrickleSource>(bytes, 70000, true, failAt), encoding);
+    bool failed = false;
+    const std::string before = ReadAll(*failing, 4096, &failed);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(failing->ErrorText, "disk gone");
+    EXPECT_TRUE(before == DecodeLogText(bytes.substr(0, failAt), encoding));
+
+    auto stopped = DecodeLogSource(MemoryLogSource(bytes), encoding);
+    char first[100];
+    EXPECT_EQ(stopped->Read(first, sizeof first), static_cast<ssize_t>(sizeof first));
+    stopped.reset();  // with the converting thread still busy
+  }
+}
+
