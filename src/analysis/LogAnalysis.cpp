@@ -73,9 +73,9 @@ struct Batch {
 
 }  // namespace
 
-// The hand-off between the worker and the owning thread. The worker puts a batch in, posts an
-// event to the receiver and waits until the owning thread has handled the batch, or until the
-// controller withdraws (then the batch is dropped and nothing more is posted).
+// The hand-off between the worker and the owning thread. The worker puts a batch in and posts an
+// event to the receiver; before the next batch it waits until the owning thread has handled this
+// one, or until the controller withdraws (then the batch is dropped and nothing more is posted).
 struct TLogAnalysis::Channel {
   std::mutex mutex;
   std::condition_variable released;
@@ -141,23 +141,23 @@ class BatchSink final : public TAnalysisSink {
  private:
   static constexpr int64_t kMaxAgeMs = TLogAnalysis::kBatchMilliseconds;
 
-  // Posts the batch (and, with a file name, the end) and waits until it has been handled. The
-  // end is not waited for: nothing follows it, and the controller joins the thread.
+  // Posts the batch (and, with a file name, the end) once the batch before it has been handled,
+  // and goes back to scanning: the owning thread files one batch while the next one fills, and
+  // never more than one is in flight, so the finds still arrive in log order.
   void HandOver(const std::string* endOf) {
     std::unique_lock lock(channel_->mutex);
+    channel_->released.wait(lock, [this] { return !channel_->inFlight || channel_->withdrawn; });
     if (channel_->withdrawn) {
       batch_.clear();
       return;
     }
-    // The owning thread leaves an emptied vector in the channel; swapping keeps both capacities.
+    // The owning thread leaves an emptied batch in the channel; swapping keeps both capacities.
     channel_->batch.swap(batch_);
     batch_.clear();
     channel_->ended = endOf != nullptr;
     if (endOf) channel_->fileName = *endOf;
     channel_->inFlight = true;
     QCoreApplication::postEvent(channel_->receiver, new HandOffEvent(channel_));
-    if (endOf) return;
-    channel_->released.wait(lock, [this] { return !channel_->inFlight || channel_->withdrawn; });
     lastHandOff_ = quillet::MonotonicMs();
   }
 

@@ -3,10 +3,12 @@
 // thread of its own and turns the worker's notifications into callbacks that run on the thread
 // that owns the controller (the GUI thread), in log order, the end always last.
 //
-// Finds travel from the worker in ordered batches: the worker hands a batch over and waits until
-// the owning thread has handled every find in it, so there is never more than one batch in flight
-// and the worker is never more than one batch ahead of what the callbacks have seen. One blocking
-// hand-off per find would cost more than the scan itself on a large log.
+// Finds travel from the worker in ordered batches: the worker hands a batch over and scans on into
+// the next one, which it hands over only once the owning thread has handled every find of the
+// one before. So there is never more than one batch in flight, the worker is never more than two
+// batches ahead of what the callbacks have seen, and scanning and filing share the time of a
+// machine with two cores. One blocking hand-off per find would cost more than the scan itself on
+// a large log.
 //
 // The owning thread must run a Qt event loop (QCoreApplication::exec, a QEventLoop, or
 // processEvents) for the notifications to arrive.
