@@ -173,7 +173,6 @@ struct TLogAnalysis::Run {
   std::shared_ptr<Channel> channel;
   BatchSink sink;
   TLogAnalizingThread worker;
-  std::thread thread;
   // Set by Stop or by a failing OnFound, on the owning thread: from then on no find is handed
   // to OnFound, not even those of a batch already posted; only the end still follows.
   bool stopped = false;
@@ -182,6 +181,67 @@ struct TLogAnalysis::Run {
 
 struct TLogAnalysis::Guard {
   bool destroyed = false;
+};
+
+// The thread the scans run on, one after another: started with the first scan and kept, since an
+// import of a hundred thousand small logs would otherwise start and join as many threads.
+class TLogAnalysis::WorkerThread {
+ public:
+  ~WorkerThread() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // Runs the scan of `run` (the thread is idle: Wait has returned since the last Start).
+  void Start(Run* run) {
+    {
+      std::lock_guard lock(mutex_);
+      job_ = run;
+    }
+    if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    changed_.notify_all();
+  }
+
+  // Returns once the scan started last is over and its Run is no longer touched.
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return job_ == nullptr; });
+  }
+
+ private:
+  void Loop() {
+    for (;;) {
+      Run* run = nullptr;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return job_ != nullptr || quit_; });
+        if (!job_) return;
+        run = job_;
+      }
+      try {
+        run->worker.Execute();
+      } catch (...) {
+        // A scan that fails still ends once: the import goes on from its end.
+      }
+      if (!run->sink.ended) run->sink.End(run->worker.FileName);
+      {
+        std::lock_guard lock(mutex_);
+        job_ = nullptr;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Run* job_ = nullptr;  // the scan to run or running
+  bool quit_ = false;
+  std::thread thread_;
 };
 
 class TLogAnalysis::Receiver final : public QObject {
@@ -214,14 +274,17 @@ void Withdraw(TLogAnalysis::Run& run) {
   run.worker.Terminated.store(true);
 }
 
-void StopAndJoin(TLogAnalysis::Run& run) {
-  Withdraw(run);
-  if (run.thread.joinable()) run.thread.join();
-}
-
 }  // namespace
 
-TLogAnalysis::TLogAnalysis() : receiver_(std::make_unique<Receiver>(this)), guard_(std::make_shared<Guard>()) {}
+void TLogAnalysis::StopAndWait(Run& run) {
+  Withdraw(run);
+  thread_->Wait();
+}
+
+TLogAnalysis::TLogAnalysis()
+    : receiver_(std::make_unique<Receiver>(this)),
+      thread_(std::make_unique<WorkerThread>()),
+      guard_(std::make_shared<Guard>()) {}
 
 TLogAnalysis::~TLogAnalysis() {
   guard_->destroyed = true;
@@ -229,7 +292,7 @@ TLogAnalysis::~TLogAnalysis() {
   // queued for the receiver are deleted with it, unhandled.
   if (running_) Withdraw(*running_);
   receiver_.reset();
-  if (running_) StopAndJoin(*running_);
+  if (running_) StopAndWait(*running_);
 }
 
 bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start, std::unique_ptr<TLogSource> source) {
@@ -248,15 +311,7 @@ bool TLogAnalysis::Analyze(const std::string& fileName, const TForumData& start,
   run->worker.ForumData = start;
   run->worker.Encoding = Encoding;
   run->worker.NotifyWindow = &run->sink;
-  Run* const r = run.get();
-  r->thread = std::thread([r] {
-    try {
-      r->worker.Execute();
-    } catch (...) {
-      // A scan that fails still ends once: the import goes on from its end.
-    }
-    if (!r->sink.ended) r->sink.End(r->worker.FileName);
-  });
+  thread_->Start(run.get());
   running_ = std::move(run);
   return true;
 }
@@ -352,7 +407,7 @@ void TLogAnalysis::ForgetWorker() {
   std::unique_ptr<Run> run = std::move(running_);
   if (!run) return;
   // After its end the worker only returns; out of order, this also stops it.
-  StopAndJoin(*run);
+  StopAndWait(*run);
   lastReadFailed_ = run->worker.ReadFailed;
   lastReadError_ = run->worker.ErrorText;
   lastFailure_ = run->failure;

@@ -1,7 +1,7 @@
 #pragma once
-// The GUI-side end of the log analysis. TLogAnalysis starts one scanning worker per log on a
-// thread of its own and turns the worker's notifications into callbacks that run on the thread
-// that owns the controller (the GUI thread), in log order, the end always last.
+// The GUI-side end of the log analysis. TLogAnalysis runs one scanning worker per log, one after
+// another on a thread of its own, and turns the worker's notifications into callbacks that run
+// on the thread that owns the controller (the GUI thread), in log order, the end always last.
 //
 // Finds travel from the worker in ordered batches: the worker hands a batch over and scans on into
 // the next one, which it hands over only once the owning thread has handled every find of the
@@ -96,13 +96,16 @@ class TLogAnalysis {
  private:
   class Receiver;
   friend class Receiver;
+  class WorkerThread;
   struct Guard;
 
   void Deliver(const std::shared_ptr<Channel>& channel);
   void ForgetWorker();
+  void StopAndWait(Run& run);
 
   std::unique_ptr<QObject> receiver_;
   std::unique_ptr<Run> running_;
+  std::unique_ptr<WorkerThread> thread_;  // declared after running_: it goes first
   // Shared with the handlers on the stack, so that they notice a destruction from a callback.
   std::shared_ptr<Guard> guard_;
   bool lastReadFailed_ = false;
