@@ -243,6 +243,10 @@ class TMainForm : public QMainWindow {
   class TDragDropFilter;
   TDragDropFilter* dragDrop_ = nullptr;
   QTimer* progressTimer_ = nullptr;
+  // Fits the tree's column to its texts, at most every kTreeWidthEveryMs (MainFormLayout.cpp).
+  static constexpr int64_t kTreeWidthEveryMs = 200;
+  QTimer* treeWidthTimer_ = nullptr;
+  int64_t treeWidthAt_ = -kTreeWidthEveryMs;  // when it was fitted last
   void ReadSettings();     // MainFormStartup.cpp
   int DesignedColumnWidth(int designed) const;
   void WriteSettings();    // MainFormStartup.cpp

@@ -13,11 +13,13 @@
 #include <QScrollArea>
 #include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 
 #include "app/Icons.h"
 #include "app/MainForm.h"
 #include "app/TreeModel.h"
+#include "common/Clock.h"
 #include "common/Cp932.h"
 #include <algorithm>
 #include "controls/widgets/AlignLayout.h"
@@ -75,9 +77,32 @@ void TMainForm::BuildControls() {
   TreeView->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
   TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
   // Long names scroll sideways instead of being cut short; each node's tooltip shows all of it.
+  // The column is fitted to its texts at most every kTreeWidthEveryMs, not at every change: the
+  // view measures up to a thousand rows each time, and an import of thousands of logs adds a
+  // node per log.
   TreeView->setTextElideMode(Qt::ElideNone);
-  TreeView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  TreeView->header()->setSectionResizeMode(QHeaderView::Fixed);
   TreeView->header()->setStretchLastSection(false);
+  treeWidthTimer_ = new QTimer(this);
+  treeWidthTimer_->setSingleShot(true);
+  connect(treeWidthTimer_, &QTimer::timeout, this, [this] {
+    treeWidthAt_ = quillet::MonotonicMs();
+    TreeView->resizeColumnToContents(0);
+  });
+  auto fitTreeWidth = [this] {
+    if (treeWidthTimer_->isActive()) return;
+    const int64_t since = quillet::MonotonicMs() - treeWidthAt_;
+    treeWidthTimer_->start(static_cast<int>(std::clamp<int64_t>(kTreeWidthEveryMs - since, 0, kTreeWidthEveryMs)));
+  };
+  connect(treeModel_, &QAbstractItemModel::rowsInserted, this, fitTreeWidth);
+  connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, fitTreeWidth);
+  connect(treeModel_, &QAbstractItemModel::rowsMoved, this, fitTreeWidth);
+  connect(treeModel_, &QAbstractItemModel::dataChanged, this, fitTreeWidth);
+  connect(treeModel_, &QAbstractItemModel::layoutChanged, this, fitTreeWidth);
+  connect(treeModel_, &QAbstractItemModel::modelReset, this, fitTreeWidth);
+  connect(TreeView, &QTreeView::expanded, this, fitTreeWidth);
+  connect(TreeView, &QTreeView::collapsed, this, fitTreeWidth);
+  fitTreeWidth();
   TreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   TreeView->resize(121, 100);
   TreeView->viewport()->installEventFilter(this);
