@@ -243,6 +243,8 @@ class TMainForm : public QMainWindow {
   class TDragDropFilter;
   TDragDropFilter* dragDrop_ = nullptr;
   QTimer* progressTimer_ = nullptr;
+  // From this many logs in one import, the tree view hears of their nodes in batches.
+  static constexpr int kBatchedImportFrom = 50;
   // Fits the tree's column to its texts, at most every kTreeWidthEveryMs (MainFormLayout.cpp).
   static constexpr int64_t kTreeWidthEveryMs = 200;
   QTimer* treeWidthTimer_ = nullptr;

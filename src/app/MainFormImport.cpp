@@ -60,7 +60,14 @@ void TMainForm::BuildCommands() {
   ImportProgress->hide();
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(100);
-  connect(progressTimer_, &QTimer::timeout, this, [this] { UpdateImportProgress(); });
+  connect(progressTimer_, &QTimer::timeout, this, [this] {
+    UpdateImportProgress();
+    if (!StatusPanel->updatesEnabled()) {
+      StatusPanel->setUpdatesEnabled(true);
+      StatusPanel->repaint();
+      StatusPanel->setUpdatesEnabled(false);
+    }
+  });
 
   ConnectListPopup();
   InstallDragDrop();
@@ -134,6 +141,13 @@ void TMainForm::ConnectImportQueue() {
   queue.OnStatus = [this](const std::string& text) {
     StatusPanel->setText(quillet::MessageText(text));
     UpdateImportProgress();
+    // An import of many logs adds their nodes faster than the tree view can lay itself out
+    // again for each: it is told of them in batches until the import ends, and the status bar,
+    // which changes with every log, is redrawn with the progress (SetImportRunning undoes both).
+    if (Importing() && ImportQueue_->FilesTotal() >= kBatchedImportFrom) {
+      treeModel_->ShowInsertionsInBatches(RootNode());
+      StatusPanel->setUpdatesEnabled(false);
+    }
   };
   queue.OnFinished = [this] {
     SetImportRunning(false);
@@ -201,6 +215,8 @@ void TMainForm::SetImportRunning(bool running) {
     progressTimer_->start();
   } else {
     progressTimer_->stop();
+    treeModel_->ShowInsertionsInBatches(nullptr);
+    StatusPanel->setUpdatesEnabled(true);
   }
 }
 

@@ -3,12 +3,17 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QTimer>
 
 #include "app/Icons.h"
 #include "common/Cp932.h"
 
 TTreeModel::TTreeModel(TTreeNodes& nodes, QObject* parent) : QAbstractItemModel(parent), nodes_(nodes) {
   nodes_.AddObserver(this);
+  batchTimer_ = new QTimer(this);
+  batchTimer_->setSingleShot(true);
+  batchTimer_->setInterval(kBatchEveryMs);
+  connect(batchTimer_, &QTimer::timeout, this, [this] { AnnouncePending(); });
 }
 
 TTreeModel::~TTreeModel() { nodes_.RemoveObserver(this); }
@@ -18,26 +23,86 @@ TTreeNode* TTreeModel::NodeOf(const QModelIndex& index) const {
 }
 
 QModelIndex TTreeModel::IndexOf(const TTreeNode* node) const {
+  // Announcing changes the model, which a caller outside the views may ask for at any time.
+  if (pending_ && Hidden(node)) const_cast<TTreeModel*>(this)->AnnouncePending();
+  return IndexIn(node);
+}
+
+QModelIndex TTreeModel::IndexIn(const TTreeNode* node) const {
   if (!node) return {};
+  if (batchParent_ && node->Parent() == batchParent_) {
+    const auto shown = shownRow_.find(node);
+    if (shown == shownRow_.end()) return {};
+    return createIndex(shown->second, 0, const_cast<TTreeNode*>(node));
+  }
   return createIndex(node->Index(), 0, const_cast<TTreeNode*>(node));
+}
+
+bool TTreeModel::Hidden(const TTreeNode* node) const {
+  if (!batchParent_) return false;
+  for (const TTreeNode* n = node; n; n = n->Parent())
+    if (n->Parent() == batchParent_) return shownRow_.find(n) == shownRow_.end();
+  return false;
+}
+
+void TTreeModel::ShowInsertionsInBatches(const TTreeNode* parent) {
+  if (parent == batchParent_) return;
+  AnnouncePending();
+  batchParent_ = parent;
+  shown_.clear();
+  shownRow_.clear();
+  if (!parent) return;
+  for (int i = 0; i < parent->Count(); ++i) {
+    shown_.push_back(parent->Item(i));
+    shownRow_.emplace(parent->Item(i), i);
+  }
+}
+
+void TTreeModel::AnnouncePending() {
+  batchTimer_->stop();
+  if (!pending_) return;
+  pending_ = false;
+  const TTreeNode* parent = batchParent_;
+  const QModelIndex parentIndex = IndexIn(parent);
+  // Only insertions have happened below the parent since the views were last told (anything
+  // else announces first), so what they know is the real list with runs of new children left
+  // out: each run is told as one insertion, in order.
+  for (int i = 0; i < parent->Count(); ++i) {
+    if (i < static_cast<int>(shown_.size()) && shown_[i] == parent->Item(i)) continue;
+    int last = i;
+    while (last + 1 < parent->Count() &&
+           !(i < static_cast<int>(shown_.size()) && shown_[i] == parent->Item(last + 1)))
+      ++last;
+    beginInsertRows(parentIndex, i, last);
+    std::vector<TTreeNode*> run;
+    for (int k = i; k <= last; ++k) run.push_back(parent->Item(k));
+    shown_.insert(shown_.begin() + i, run.begin(), run.end());
+    for (int k = i; k < static_cast<int>(shown_.size()); ++k) shownRow_[shown_[k]] = k;
+    endInsertRows();
+    i = last;
+  }
 }
 
 QModelIndex TTreeModel::index(int row, int column, const QModelIndex& parent) const {
   if (column != 0 || row < 0) return {};
   if (!parent.isValid()) return row < nodes_.TopCount() ? createIndex(row, 0, nodes_.Top(row)) : QModelIndex();
   const TTreeNode* node = NodeOf(parent);
+  if (node == batchParent_ && batchParent_)
+    return row < static_cast<int>(shown_.size()) ? createIndex(row, 0, shown_[row]) : QModelIndex();
   return row < node->Count() ? createIndex(row, 0, node->Item(row)) : QModelIndex();
 }
 
 QModelIndex TTreeModel::parent(const QModelIndex& child) const {
   const TTreeNode* node = NodeOf(child);
-  return node ? IndexOf(node->Parent()) : QModelIndex();
+  return node ? IndexIn(node->Parent()) : QModelIndex();
 }
 
 int TTreeModel::rowCount(const QModelIndex& parent) const {
   if (!parent.isValid()) return nodes_.TopCount();
   if (parent.column() != 0) return 0;
-  return NodeOf(parent)->Count();
+  const TTreeNode* node = NodeOf(parent);
+  if (node == batchParent_ && batchParent_) return static_cast<int>(shown_.size());
+  return node->Count();
 }
 
 int TTreeModel::columnCount(const QModelIndex&) const { return 1; }
@@ -124,21 +189,52 @@ void TTreeModel::SetDropTarget(const TTreeNode* node) {
     }
 }
 
-void TTreeModel::BeforeInsert(TTreeNode* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
-
-void TTreeModel::AfterInsert(TTreeNode*) { endInsertRows(); }
-
-void TTreeModel::BeforeRemove(TTreeNode* node) {
-  if (dropTarget_ && dropTarget_->HasAsAncestor(node)) dropTarget_ = nullptr;
-  const int row = node->Index();
-  beginRemoveRows(IndexOf(node->Parent()), row, row);
+void TTreeModel::BeforeInsert(TTreeNode* parent, int row) {
+  if (batchParent_ && (parent == batchParent_ || Hidden(parent))) {
+    // Held back: told with the next batch, with everything added below it meanwhile.
+    skipInsert_ = true;
+    if (!pending_) {
+      pending_ = true;
+      batchTimer_->start();
+    }
+    return;
+  }
+  beginInsertRows(IndexIn(parent), row, row);
 }
 
-void TTreeModel::AfterRemove(TTreeNode*, int) { endRemoveRows(); }
+void TTreeModel::AfterInsert(TTreeNode*) {
+  if (skipInsert_) {
+    skipInsert_ = false;
+    return;
+  }
+  endInsertRows();
+}
+
+void TTreeModel::BeforeRemove(TTreeNode* node) {
+  AnnouncePending();
+  if (dropTarget_ && dropTarget_->HasAsAncestor(node)) dropTarget_ = nullptr;
+  if (node == batchParent_ || (batchParent_ && batchParent_->HasAsAncestor(node))) ShowInsertionsInBatches(nullptr);
+  const int row = node->Index();
+  beginRemoveRows(IndexIn(node->Parent()), row, row);
+}
+
+void TTreeModel::AfterRemove(TTreeNode* parent, int row) {
+  if (batchParent_ && parent == batchParent_) {
+    shownRow_.erase(shown_[row]);
+    shown_.erase(shown_.begin() + row);
+    for (int k = row; k < static_cast<int>(shown_.size()); ++k) shownRow_[shown_[k]] = k;
+  }
+  endRemoveRows();
+}
 
 void TTreeModel::BeforeMove(TTreeNode* node, TTreeNode* newParent, int newRow) {
+  AnnouncePending();
+  // The known rows below the parent are not followed through a move: batching starts afresh
+  // after it (AfterMove).
+  movedBatchParent_ = batchParent_;
+  ShowInsertionsInBatches(nullptr);
   const int row = node->Index();
-  moving_ = beginMoveRows(IndexOf(node->Parent()), row, row, IndexOf(newParent), newRow);
+  moving_ = beginMoveRows(IndexIn(node->Parent()), row, row, IndexIn(newParent), newRow);
   // A move Qt calls a no-op needs no notice; anything else it refuses falls back to a reset.
   if (!moving_) beginResetModel();
 }
@@ -149,9 +245,13 @@ void TTreeModel::AfterMove(TTreeNode*) {
   else
     endResetModel();
   moving_ = false;
+  const TTreeNode* resume = movedBatchParent_;
+  movedBatchParent_ = nullptr;
+  ShowInsertionsInBatches(resume);
 }
 
 void TTreeModel::Changed(TTreeNode* node) {
-  const QModelIndex index = IndexOf(node);
+  if (Hidden(node)) return;  // told as it is when its insertion is
+  const QModelIndex index = IndexIn(node);
   emit dataChanged(index, index);
 }

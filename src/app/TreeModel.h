@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QIcon>
 #include <functional>
+#include <unordered_map>
+#include <vector>
 
 #include "tree/TreeNodes.h"
 
@@ -16,7 +18,19 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   ~TTreeModel() override;
 
   TTreeNode* NodeOf(const QModelIndex& index) const;
+  // The node's index; a node whose insertion the views have not been told of yet (see
+  // ShowInsertionsInBatches) is announced first.
   QModelIndex IndexOf(const TTreeNode* node) const;
+
+  // While `parent` is set, the children added to it (with what is added below them) are told to
+  // the views in batches, at most every kBatchEveryMs, instead of one by one: a view lays out
+  // every row it shows again for each insertion, which made an import of thousands of logs slow
+  // down with every log. Any other change first tells what is pending. nullptr ends the
+  // batching and tells what is pending.
+  void ShowInsertionsInBatches(const TTreeNode* parent);
+  // Tells the views of the insertions held back so far.
+  void AnnouncePending();
+  static constexpr int kBatchEveryMs = 100;
 
   // Whether a node's text may be edited in place (the window allows it for ordinary folders).
   std::function<bool(const TTreeNode*)> CanEdit;
@@ -52,7 +66,20 @@ class TTreeModel : public QAbstractItemModel, public TTreeObserver {
   void AfterMove(TTreeNode* node) override;
   void Changed(TTreeNode* node) override;
 
+  // IndexOf without announcing: for a node the views have not been told of, an invalid index.
+  QModelIndex IndexIn(const TTreeNode* node) const;
+  // Whether the node is in a subtree the views have not been told of.
+  bool Hidden(const TTreeNode* node) const;
+
   TTreeNodes& nodes_;
+  // Batched insertions: the parent, its children as the views know them, their rows there.
+  const TTreeNode* batchParent_ = nullptr;
+  std::vector<TTreeNode*> shown_;
+  std::unordered_map<const TTreeNode*, int> shownRow_;
+  bool pending_ = false;   // children of batchParent_ not told yet
+  bool skipInsert_ = false;  // the insertion under way is held back
+  const TTreeNode* movedBatchParent_ = nullptr;  // batching paused for a move
+  class QTimer* batchTimer_ = nullptr;
   mutable QHash<int, QIcon> icons_;
   bool moving_ = false;
   const TTreeNode* dropTarget_ = nullptr;

@@ -491,3 +491,33 @@ TEST_F(ImportTest, ProgramEndsNormallyOnEachSignal) {
     EXPECT_TRUE(ReadFile(ConfigFile("NewQuillet.conf")).contains("IDViewColWidth6"));
   }
 }
+
+// An import of many logs: the tree view hears of their nodes in batches and the status bar is
+// redrawn with the progress, yet at the end the view shows every node as the tree has it and the
+// status bar draws itself again.
+TEST_F(ImportTest, ManyLogsReachTheTreeViewInBatches) {
+  TMainForm& w = OpenEmpty();
+  QStringList files;
+  for (int i = 0; i < 60; ++i) {  // more than the window batches from
+    const QString copy = QDir(ZelvoFolder()).filePath(QStringLiteral("log%1.log").arg(i, 3, 10, QLatin1Char('0')));
+    QDir().mkpath(ZelvoFolder());
+    ASSERT_TRUE(QFile::copy(kExamples + "/forum.log", copy));
+    files << copy;
+  }
+  dialogs_.openFiles = {files};
+  AnswerImportDialog();
+  w.Import1Click();
+  ASSERT_TRUE(WaitForImport());
+  TTreeModel& model = w.TreeModel();
+  const QModelIndex root = model.IndexOf(w.RootNode());
+  ASSERT_EQ(model.rowCount(root), w.RootNode()->Count());
+  for (int i = 0; i < w.RootNode()->Count(); ++i)
+    EXPECT_EQ(model.NodeOf(model.index(i, 0, root)), w.RootNode()->Item(i));
+  for (const QString& file : files) {
+    ASSERT_NE(FileNode(file), nullptr) << file.toStdString();
+    EXPECT_EQ(Images(FileNode(file)), (std::vector<int>{8, 9}));
+    EXPECT_GT(FileNode(file)->Count(), 0);
+  }
+  EXPECT_TRUE(w.StatusPanel->updatesEnabled());
+  EXPECT_TRUE(w.StatusPanel->text().isEmpty());
+}

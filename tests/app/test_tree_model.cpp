@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
 
 #include "app/Icons.h"
 #include "app/TreeModel.h"
@@ -78,3 +81,77 @@ TEST(TreeModel, InPlaceEditingOnlyWhereAllowedAndOnlyShiftJis) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every node the model shows, depth first, against the tree itself.
+void ExpectModelShowsTree(const TTreeModel& model, const TTreeNode* node, const QModelIndex& index) {
+  ASSERT_EQ(model.NodeOf(index), node);
+  ASSERT_EQ(model.rowCount(index), node->Count()) << node->Text();
+  for (int i = 0; i < node->Count(); ++i) {
+    const QModelIndex child = model.index(i, 0, index);
+    ASSERT_EQ(model.parent(child), index);
+    ExpectModelShowsTree(model, node->Item(i), child);
+  }
+}
+
+}  // namespace
+
+// Children added under a batched node reach the views together, in order, with what was added
+// below them; a removal, a move or a look-up of a held-back node tells the batch first, so the
+// views never see a model that disagrees with itself (the tester checks every signal).
+TEST(TreeModel, BatchedInsertionsReachTheViewsConsistently) {
+  TTreeNodes nodes;
+  TTreeModel model(nodes);
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  TTreeNode* root = nodes.AddChild(nullptr, "NIFTY SERVE");
+  TTreeNode* m = nodes.AddChild(root, "m.log");
+  nodes.AddChild(m, "room");
+  const QModelIndex rootIndex = model.index(0, 0);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  QTreeView view;  // a view that lays itself out and paints as the model changes
+  view.setModel(&model);
+  view.expandAll();
+  view.show();
+
+  model.ShowInsertionsInBatches(root);
+  TTreeNode* a = nodes.AddChild(root, "a.log");
+  TTreeNode* b = nodes.AddChild(root, "b.log");
+  TTreeNode* z = nodes.AddChild(root, "z.log");
+  nodes.AddChild(a, "forum");
+  z->SetImages(8, 9);
+  EXPECT_EQ(model.rowCount(rootIndex), 1);  // held back
+  EXPECT_EQ(inserted.count(), 0);
+  model.AnnouncePending();
+  EXPECT_EQ(inserted.count(), 2);  // a and b as one run, z as another
+  ExpectModelShowsTree(model, root, rootIndex);
+
+  // A removal while insertions are held back.
+  TTreeNode* c = nodes.AddChild(root, "c.log");
+  nodes.AddChild(c, "x");
+  nodes.Delete(b);
+  ExpectModelShowsTree(model, root, rootIndex);
+  // A held-back node deleted, and one renamed (a move among its siblings).
+  TTreeNode* d = nodes.AddChild(root, "d.log");
+  nodes.Delete(d);
+  TTreeNode* e = nodes.AddChild(root, "e.log");
+  a->SetText("y.log");
+  QApplication::processEvents();
+  ExpectModelShowsTree(model, root, rootIndex);
+  // A held-back node looked up by the window.
+  TTreeNode* f = nodes.AddChild(root, "f.log");
+  EXPECT_EQ(model.NodeOf(model.IndexOf(f)), f);
+  ExpectModelShowsTree(model, root, rootIndex);
+  // A batch goes out by itself, and ending the batching tells the rest.
+  nodes.AddChild(root, "g.log");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount(rootIndex) == root->Count(); }, 2000));
+  nodes.AddChild(root, "h.log");
+  model.ShowInsertionsInBatches(nullptr);
+  ExpectModelShowsTree(model, root, rootIndex);
+  EXPECT_NE(e, nullptr);
+  // Deleting the batched node itself ends the batching.
+  model.ShowInsertionsInBatches(root);
+  nodes.AddChild(root, "i.log");
+  nodes.Delete(root);
+  EXPECT_EQ(model.rowCount(), 0);
+}
