@@ -176,7 +176,7 @@ class TMainForm : public QMainWindow {
   void ImportFolder1Click();
   // The import dialog, then the queue, for chosen files, archives or a folder; `several` enables
   // filing them as one.
-  void ImportLogs(const QStringList& paths, bool several);
+  void ImportLogs(const QStringList& paths, bool several, bool folder);
   void AnalysisEnded(TTreeMgr* sender, const std::string& fileName);
   void StopImport1Click();
   void Convert1Click();

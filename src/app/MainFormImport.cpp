@@ -168,7 +168,7 @@ void TMainForm::Import1Click() {
                      "すべてのファイル (*.*)"),
       true);
   if (files.isEmpty()) return;
-  ImportLogs(files, files.size() > 1);
+  ImportLogs(files, files.size() > 1, false);
 }
 
 void TMainForm::ImportFolder1Click() {
@@ -176,10 +176,10 @@ void TMainForm::ImportFolder1Click() {
   const QString folder = dialogs_->OpenFolder(QStringLiteral("ﾌｫﾙﾀﾞからのｲﾝﾎﾟｰﾄ"), StartFolder());
   if (folder.isEmpty()) return;
   // A folder stands for all the logs in it: they may be filed as one.
-  ImportLogs({folder}, true);
+  ImportLogs({folder}, true, true);
 }
 
-void TMainForm::ImportLogs(const QStringList& paths, bool several) {
+void TMainForm::ImportLogs(const QStringList& paths, bool several, bool folder) {
   TImportDialog dialog(DefaultForumData, *dialogs_, this);
   dialog.IntegrateAllFiles->setEnabled(several);
   ImportQueue_->IntegrateName.clear();
@@ -190,6 +190,7 @@ void TMainForm::ImportLogs(const QStringList& paths, bool several) {
   // Running before the first file starts: an import of files that are all missing ends at once.
   SetImportRunning(true);
   ImportQueue_->Encoding = dialog.ChosenEncoding();
+  ImportQueue_->PathsAreFiles = !folder;
   if (!ImportQueue_->Import(files, DefaultForumData, integrate)) SetImportRunning(false);
 }
 

@@ -37,6 +37,10 @@ void TImportQueue::NoteUnreadable(const std::string& path, const std::string& wh
 void TImportQueue::Expand(const std::string& path, std::vector<std::string>& logs) {
   std::vector<TLogItem> items;
   std::string why;
+  if (PathsAreFiles && !IsArchiveName(path)) {
+    logs.push_back(path);
+    return;
+  }
   switch (ExpandLogPath(path, items, why)) {
     case TExpandResult::NoLog:
       NoteUnreadable(path, kNoLog);

@@ -45,6 +45,10 @@ class TImportQueue {
   std::string IntegrateName;
   // How the logs of the imports started from now on are read (the import dialog's choice).
   TLogEncoding Encoding = TLogEncoding::Auto;
+  // The paths of the imports started from now on are files, as an open dialog returns them: none
+  // is looked at for being a folder (a look per path that holds up the start of an import of a
+  // hundred thousand logs). Archives are still told by their names.
+  bool PathsAreFiles = false;
 
   // The status text: the path of the file being scanned and "を検索中", empty at the end.
   TTextHook OnStatus;
