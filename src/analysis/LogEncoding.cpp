@@ -180,6 +180,34 @@ inline char* PutGeta(char* dst) {
   return dst + 2;
 }
 
+// The run of JIS X 0208 pairs at p whose bytes are kFirst + 0..93 (0xA1 for EUC-JP, 0x21 for
+// ISO-2022-JP) and that CP932 has, two pairs a look at a time; stored through Jis0208Words,
+// returns the bytes taken.
+template <unsigned kFirst>
+inline size_t Jis0208Run(const Byte* p, size_t n, const uint16_t* words, char*& dst) {
+  size_t i = 0;
+  while (i + 4 <= n) {
+    const unsigned r1 = p[i] - kFirst, c1 = p[i + 1] - kFirst, r2 = p[i + 2] - kFirst, c2 = p[i + 3] - kFirst;
+    if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
+    const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
+    if (!v1 || !v2) break;
+    std::memcpy(dst, &v1, 2);
+    std::memcpy(dst + 2, &v2, 2);
+    dst += 4;
+    i += 4;
+  }
+  while (i + 2 <= n) {
+    const unsigned r = p[i] - kFirst, c = p[i + 1] - kFirst;
+    if (r >= 94 || c >= 94) break;
+    const uint16_t v = words[r * 94 + c];
+    if (!v) break;
+    std::memcpy(dst, &v, 2);
+    dst += 2;
+    i += 2;
+  }
+  return i;
+}
+
 // A JIS X 0208 character (row and cell bytes 0x21-0x7E) in CP932, or 〓 where CP932 has none.
 inline char* PutJis0208(const uint16_t* table, char* dst, unsigned j1, unsigned j2) {
   const unsigned code = table[(j1 - 0x21) * 94 + (j2 - 0x21)];
@@ -308,25 +336,7 @@ class Converter {
       // of half-width katakana among them.
       for (size_t start = ~size_t{0}; start != i;) {
         start = i;
-        while (i + 4 <= n) {  // two at a time
-          const unsigned r1 = p[i] - 0xA1u, c1 = p[i + 1] - 0xA1u, r2 = p[i + 2] - 0xA1u, c2 = p[i + 3] - 0xA1u;
-          if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
-          const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
-          if (!v1 || !v2) break;
-          std::memcpy(dst, &v1, 2);
-          std::memcpy(dst + 2, &v2, 2);
-          dst += 4;
-          i += 4;
-        }
-        while (i + 2 <= n) {
-          const unsigned r = p[i] - 0xA1u, c = p[i + 1] - 0xA1u;
-          if (r >= 94 || c >= 94) break;
-          const uint16_t v = words[r * 94 + c];
-          if (!v) break;
-          std::memcpy(dst, &v, 2);
-          dst += 2;
-          i += 2;
-        }
+        i += Jis0208Run<0xA1>(p + i, n - i, words, dst);
         while (i + 2 <= n && p[i] == 0x8E && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
           *dst++ = static_cast<char>(p[i + 1]);
           i += 2;
@@ -367,25 +377,7 @@ class Converter {
     while (i < n) {
       if (mode_ == Mode::Jis0208 && !shifted_) {
         // The bulk of a kanji run: pairs of 0x21-0x7E.
-        while (i + 4 <= n) {  // two at a time
-          const unsigned r1 = p[i] - 0x21u, c1 = p[i + 1] - 0x21u, r2 = p[i + 2] - 0x21u, c2 = p[i + 3] - 0x21u;
-          if ((r1 >= 94) | (c1 >= 94) | (r2 >= 94) | (c2 >= 94)) break;
-          const uint16_t v1 = words[r1 * 94 + c1], v2 = words[r2 * 94 + c2];
-          if (!v1 || !v2) break;
-          std::memcpy(dst, &v1, 2);
-          std::memcpy(dst + 2, &v2, 2);
-          dst += 4;
-          i += 4;
-        }
-        while (i + 2 <= n) {
-          const unsigned r = p[i] - 0x21u, c = p[i + 1] - 0x21u;
-          if (r >= 94 || c >= 94) break;
-          const uint16_t v = words[r * 94 + c];
-          if (!v) break;
-          std::memcpy(dst, &v, 2);
-          dst += 2;
-          i += 2;
-        }
+        i += Jis0208Run<0x21>(p + i, n - i, words, dst);
         if (i == n) break;
       }
       const Byte c = p[i];
