@@ -1,5 +1,7 @@
 #include "MainFormFixture.h"
 
+#include <QElapsedTimer>
+#include <QTest>
 #include <QTreeView>
 
 #include "app/TreeModel.h"
@@ -87,4 +89,11 @@ std::vector<std::string> MainFormTest::Column(int column) const {
   std::vector<std::string> texts;
   for (int r = 0; r < window_->IDView->RowCount(); ++r) texts.push_back(window_->IDView->GetCell(column, r));
   return texts;
+}
+
+bool MainFormTest::WaitForImport() {
+  QElapsedTimer waited;
+  waited.start();
+  while (window_->Importing() && waited.elapsed() < 120000) QTest::qWait(5);
+  return !window_->Importing();
 }

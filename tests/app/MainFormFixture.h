@@ -36,6 +36,8 @@ class MainFormTest : public ::testing::Test {
   TTreeNode* AddFolder(const std::string& text, const std::vector<std::pair<std::string, std::string>>& ids);
   void Select(TTreeNode* node);  // as a user click would
   std::vector<std::string> Column(int column) const;
+  // Lets events run until the window's import has ended (at most two minutes); whether it has.
+  bool WaitForImport();
 
   quillet::ScriptedDialogs dialogs_;
   std::unique_ptr<TMainForm> window_;

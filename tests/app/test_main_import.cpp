@@ -57,12 +57,6 @@ class ImportTest : public MainFormTest {
       return dialog.result();
     });
   }
-  bool WaitForImport() {
-    QElapsedTimer waited;
-    waited.start();
-    while (window_->Importing() && waited.elapsed() < 120000) QTest::qWait(5);
-    return !window_->Importing();
-  }
   // Copies of the sample logs in a folder of the test, so that their paths are known.
   QString Sample(const QString& name) {
     const QString copy = QDir(ZelvoFolder()).filePath(name);

@@ -35,12 +35,6 @@ class ImportFolderTest : public MainFormTest {
       return dialog.result();
     });
   }
-  bool WaitForImport() {
-    QElapsedTimer waited;
-    waited.start();
-    while (window_->Importing() && waited.elapsed() < 120000) QTest::qWait(5);
-    return !window_->Importing();
-  }
   QByteArray Sample(const QString& name) {
     QFile in(kExamples + "/" + name);
     EXPECT_TRUE(in.open(QIODevice::ReadOnly));
