@@ -1,0 +1,200 @@
+#include "cli/TreePrint.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cli/ConvertedTexts.h"
+#include "common/Cp932.h"
+#include "tree/StringListWithHash.h"
+
+namespace quillet {
+namespace {
+
+// Collects the output and writes it in large pieces.
+class Output {
+ public:
+  explicit Output(bool raw) : raw_(raw), buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+  ~Output() { Flush(); }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Bytes(std::string_view bytes) {
+    if (bytes.size() > capacity_ - used_) MakeRoom(bytes.size());
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+  void Indent(int level) {
+    static constexpr char kSpaces[] = "                                ";
+    for (size_t n = static_cast<size_t>(level) * 2; n != 0;) {
+      const size_t piece = std::min(n, sizeof kSpaces - 1);
+      Bytes(std::string_view(kSpaces, piece));
+      n -= piece;
+    }
+  }
+  // A Shift-JIS text of the tree, in UTF-8 unless raw.
+  void Text(std::string_view sjis) { Bytes(raw_ || (ClassOf(sjis) & kNotAscii) == 0 ? sjis : utf8_.Of(sjis)); }
+  // A JSON string of a Shift-JIS text (always UTF-8).
+  void Json(std::string_view sjis) {
+    const unsigned kind = ClassOf(sjis);
+    if (kind == 0) {  // most IDs and names: nothing to convert or escape
+      const size_t need = sjis.size() + 2;
+      if (need > capacity_ - used_) MakeRoom(need);
+      char* p = buffer_.get() + used_;
+      *p = '"';
+      std::memcpy(p + 1, sjis.data(), sjis.size());
+      p[need - 1] = '"';
+      used_ += need;
+    } else if ((kind & kNotAscii) == 0) {
+      Bytes(JsonOfUtf8(sjis));
+    } else {
+      Bytes(json_.Of(sjis));  // converted and escaped once per distinct text
+    }
+  }
+  void Number(int value) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    Bytes(std::string_view(digits, static_cast<size_t>(end - digits)));
+  }
+  void Flush() {
+    if (used_ != 0) std::fwrite(buffer_.get(), 1, used_, stdout);
+    used_ = 0;
+    std::fflush(stdout);
+  }
+
+ private:
+  // Large enough that writing costs nothing beside the rest, small enough not to count in the
+  // memory of an import that files hundreds of thousands of IDs.
+  static constexpr size_t kFlushAt = size_t{1} << 18;
+  // What a text holds beside plain printable ASCII: bytes a JSON string escapes, bytes above
+  // 0x7F (a Shift-JIS text to convert).
+  static constexpr unsigned kEscaped = 1, kNotAscii = 2;
+  static constexpr auto kClass = [] {
+    std::array<uint8_t, 256> table{};
+    for (unsigned c = 0; c < 256; ++c)
+      table[c] = c >= 0x80 ? kNotAscii : (c < 0x20 || c == '"' || c == '\\') ? kEscaped : 0;
+    return table;
+  }();
+  static unsigned ClassOf(std::string_view text) {
+    unsigned kind = 0;
+    for (const char c : text) kind |= kClass[static_cast<unsigned char>(c)];
+    return kind;
+  }
+  // A UTF-8 text as a JSON string.
+  static std::string JsonOfUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() + 8);
+    out.push_back('"');
+    size_t plain = 0;  // start of the run of bytes that need no escape
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      const auto u = static_cast<unsigned char>(utf8[i]);
+      if (u >= 0x20 && u != '"' && u != '\\') continue;
+      out.append(utf8, plain, i - plain);
+      plain = i + 1;
+      if (u == '"' || u == '\\') {
+        out.push_back('\\');
+        out.push_back(static_cast<char>(u));
+      } else {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", u);
+        out.append(escape);
+      }
+    }
+    out.append(utf8, plain, utf8.size() - plain);
+    out.push_back('"');
+    return out;
+  }
+  static std::string JsonOfShiftJis(std::string_view sjis) { return JsonOfUtf8(ToUtf8(sjis)); }
+  // Written out when full; a text larger than the buffer makes it larger, to go in one piece.
+  void MakeRoom(size_t size) {
+    Flush();
+    if (size <= capacity_) return;
+    buffer_ = std::make_unique_for_overwrite<char[]>(size);
+    capacity_ = size;
+  }
+
+  bool raw_;
+  size_t capacity_ = kFlushAt;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  // The same handles and folder names come back in many folders.
+  ConvertedTexts utf8_{&ToUtf8};
+  ConvertedTexts json_{&JsonOfShiftJis};
+};
+
+void PrintText(Output& out, const TTreeNode* node, int level) {
+  out.Indent(level);
+  out.Text(node->Text());
+  out.Bytes("\n");
+  if (const TStringListWithHash* set = node->IDSet()) {
+    for (int i = 0; i < set->Count(); ++i) {
+      const std::string_view id = set->Strings(i);
+      if (id.empty()) continue;
+      const TminiIDDataSet* record = set->Objects(i);
+      out.Indent(level + 1);
+      out.Text(id);
+      out.Bytes("  ");
+      out.Text(record ? record->Handle.View() : std::string_view());
+      out.Bytes("\n");
+    }
+  }
+  for (int i = 0; i < node->Count(); ++i) PrintText(out, node->Item(i), level + 1);
+}
+
+void PrintJson(Output& out, const TTreeNode* node) {
+  out.Bytes("{\"text\": ");
+  out.Json(node->Text());
+  out.Bytes(", \"image\": ");
+  out.Number(node->ImageIndex());
+  out.Bytes(", \"selectedImage\": ");
+  out.Number(node->SelectedIndex());
+  out.Bytes(", \"ids\": [");
+  bool first = true;
+  if (const TStringListWithHash* set = node->IDSet()) {
+    for (int i = 0; i < set->Count(); ++i) {
+      const std::string_view id = set->Strings(i);
+      if (id.empty()) continue;
+      const TminiIDDataSet* record = set->Objects(i);
+      out.Bytes(first ? "{\"id\": " : ", {\"id\": ");
+      first = false;
+      out.Json(id);
+      out.Bytes(", \"handle\": ");
+      out.Json(record ? record->Handle.View() : std::string_view());
+      out.Bytes(", \"handles\": [");
+      if (record) {
+        for (size_t h = 0; h < record->Handles.size(); ++h) {
+          if (h) out.Bytes(", ");
+          out.Json(record->Handles[h]);
+        }
+      }
+      out.Bytes("]}");
+    }
+  }
+  out.Bytes("], \"children\": [");
+  for (int i = 0; i < node->Count(); ++i) {
+    if (i) out.Bytes(", ");
+    PrintJson(out, node->Item(i));
+  }
+  out.Bytes("]}");
+}
+
+}  // namespace
+
+void PrintTree(const TTreeNode* root, bool json, bool raw) {
+  Output out(raw && !json);
+  if (!root) return;
+  if (json) {
+    PrintJson(out, root);
+    out.Bytes("\n");
+  } else {
+    PrintText(out, root, 0);
+  }
+}
+
+}  // namespace quillet
