@@ -16,6 +16,7 @@
 #include "analysis/LogAnalize.h"
 #include "cli/Cli.h"
 #include "cli/TreePrint.h"
+#include "common/Heap.h"
 #include "tree/ImportQueue.h"
 #include "tree/MakeTree.h"
 #include "tree/TreeNodes.h"
@@ -31,6 +32,10 @@ constexpr bool kFreeTreeAtExit = false;
 #else
 constexpr bool kFreeTreeAtExit = true;
 #endif
+
+// Room the heap is given in one step before an import: several times what the largest
+// workload measured (some 300,000 IDs in 8,500 folders) takes.
+constexpr size_t kHeapForImport = size_t{256} << 20;
 
 int Usage(const char* problem, const std::string& detail = {}) {
   std::fprintf(stderr, "quillet scan: %s%s\n", problem, detail.c_str());
@@ -89,6 +94,8 @@ int ScanTreeCommand(const std::vector<std::string>& args) {
   std::unique_ptr<QCoreApplication> app;
   if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
 
+  // The import below files each ID in a small piece of memory of its own.
+  PrepareHeapForBulk(kHeapForImport);
   TTreeNodes nodes;
   std::vector<std::string> unreadable, reasons;
   {
