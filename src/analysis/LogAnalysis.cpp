@@ -109,7 +109,7 @@ class HandOffEvent final : public QEvent {
 // since the last hand-off, so that finds in a sparse or slowly read log still show at once.
 class BatchSink final : public TAnalysisSink {
  public:
-  // A batch starts small and grows with the log: a full one (some 400 KB of records) for every
+  // A batch starts small and grows with the log: a full one (some 200 KB of records) for every
   // file would be mapped and unmapped again for each of ten thousand small logs.
   explicit BatchSink(std::shared_ptr<TLogAnalysis::Channel> channel) : channel_(std::move(channel)) {
     batch_.records.reserve(256);
