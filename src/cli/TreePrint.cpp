@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "cli/ConvertedTexts.h"
 #include "common/Cp932.h"
 #include "tree/StringListWithHash.h"
 
@@ -39,7 +38,15 @@ class Output {
     }
   }
   // A Shift-JIS text of the tree, in UTF-8 unless raw.
-  void Text(std::string_view sjis) { Bytes(raw_ || (ClassOf(sjis) & kNotAscii) == 0 ? sjis : utf8_.Of(sjis)); }
+  void Text(std::string_view sjis) {
+    if (raw_ || (ClassOf(sjis) & kNotAscii) == 0) {
+      Bytes(sjis);
+      return;
+    }
+    const size_t most = sjis.size() * kUtf8PerByte;
+    if (most > capacity_ - used_) MakeRoom(most);
+    used_ = static_cast<size_t>(ToUtf8Into(sjis, buffer_.get() + used_) - buffer_.get());
+  }
   // A JSON string of a Shift-JIS text (always UTF-8).
   void Json(std::string_view sjis) {
     const unsigned kind = ClassOf(sjis);
@@ -53,8 +60,25 @@ class Output {
       used_ += need;
     } else if ((kind & kNotAscii) == 0) {
       Bytes(JsonOfUtf8(sjis));
+    } else if (sjis == lastSjis_) {  // a record's shown handle is mostly its only one as well
+      Bytes(lastJson_);
     } else {
-      Bytes(json_.Of(sjis));  // converted and escaped once per distinct text
+      // Converted in place; escaped afterwards only where the converted text needs it (a
+      // trail byte 0x5C is no backslash).
+      const size_t most = sjis.size() * kUtf8PerByte + 2;
+      if (most > capacity_ - used_) MakeRoom(most);
+      char* const start = buffer_.get() + used_;
+      char* end = ToUtf8Into(sjis, start + 1);
+      if ((ClassOf(std::string_view(start + 1, static_cast<size_t>(end - start - 1))) & kEscaped) == 0) {
+        *start = '"';
+        *end++ = '"';
+        used_ += static_cast<size_t>(end - start);
+        lastJson_.assign(start, static_cast<size_t>(end - start));
+      } else {
+        lastJson_ = JsonOfUtf8(std::string_view(start + 1, static_cast<size_t>(end - start - 1)));
+        Bytes(lastJson_);
+      }
+      lastSjis_.assign(sjis);
     }
   }
   void Number(int value) {
@@ -110,7 +134,6 @@ class Output {
     out.push_back('"');
     return out;
   }
-  static std::string JsonOfShiftJis(std::string_view sjis) { return JsonOfUtf8(ToUtf8(sjis)); }
   // Written out when full; a text larger than the buffer makes it larger, to go in one piece.
   void MakeRoom(size_t size) {
     Flush();
@@ -123,9 +146,7 @@ class Output {
   size_t capacity_ = kFlushAt;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
-  // The same handles and folder names come back in many folders.
-  ConvertedTexts utf8_{&ToUtf8};
-  ConvertedTexts json_{&JsonOfShiftJis};
+  std::string lastSjis_, lastJson_;  // the text converted last, and its JSON string
 };
 
 void PrintText(Output& out, const TTreeNode* node, int level) {

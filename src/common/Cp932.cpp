@@ -86,19 +86,6 @@ size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& u) {
   return len;
 }
 
-void AppendUtf8(std::string& out, uint32_t u) {
-  if (u < 0x80) {
-    out += static_cast<char>(u);
-  } else if (u < 0x800) {
-    out += static_cast<char>(0xC0 | u >> 6);
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | u >> 12);
-    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  }
-}
-
 }  // namespace
 
 namespace cp932 {
@@ -125,15 +112,13 @@ unsigned FromJis0212(unsigned jis) {
 
 }  // namespace cp932
 
-std::string ToUtf8(std::string_view sjis) {
-  std::string out;
-  out.reserve(sjis.size() + sjis.size() / 2);
+char* ToUtf8Into(std::string_view sjis, char* out) {
   const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
   const size_t n = sjis.size();
   for (size_t i = 0; i < n;) {
     const unsigned c = p[i];
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      *out++ = static_cast<char>(c);
       ++i;
       continue;
     }
@@ -148,9 +133,25 @@ std::string ToUtf8(std::string_view sjis) {
       u = cp932::ToUnicode(c);
     }
     // A byte without meaning is replaced on its own; what follows it is read afresh.
-    AppendUtf8(out, u == cp932::kNone ? 0xFFFD : u);
+    if (u == cp932::kNone) u = 0xFFFD;
+    if (u < 0x80) {
+      *out++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+      *out++ = static_cast<char>(0xC0 | u >> 6);
+      *out++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      *out++ = static_cast<char>(0xE0 | u >> 12);
+      *out++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (u & 0x3F));
+    }
     i += len;
   }
+  return out;
+}
+
+std::string ToUtf8(std::string_view sjis) {
+  std::string out(sjis.size() * kUtf8PerByte, '\0');
+  out.resize(static_cast<size_t>(ToUtf8Into(sjis, out.data()) - out.data()));
   return out;
 }
 

@@ -10,6 +10,11 @@ namespace quillet {
 
 // CP932 bytes to UTF-8. A byte sequence with no CP932 meaning becomes U+FFFD.
 std::string ToUtf8(std::string_view sjis);
+// The same, written at `out`, which has room for kUtf8PerByte bytes per byte of `sjis` (CP932
+// has only characters of the BMP, and a lone byte becomes at most one character). Returns the
+// end of what was written.
+inline constexpr size_t kUtf8PerByte = 3;
+char* ToUtf8Into(std::string_view sjis, char* out);
 
 // UTF-8 to CP932. Returns false (and leaves `out` unspecified) when a character has no CP932
 // form or the input is not valid UTF-8.

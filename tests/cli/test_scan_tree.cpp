@@ -155,6 +155,23 @@ TEST(ScanTree, JsonEscapesShiftJisHandlesEachTimeTheyAppear) {
   }
 }
 
+TEST(ScanTree, TrailBytesThatLookLikeBackslashesAreNoEscapes) {
+  // ソ, 表, 十 and 能 end in the byte 0x5C, a backslash in ASCII: printed as they are, in
+  // UTF-8, in both forms, the first handle of a record and a handle added later alike.
+  QTemporaryDir dir;
+  const std::string log = dir.filePath("odd.log").toStdString();
+  const std::string first = quillet::FromUtf8("ソフト表"), second = quillet::FromUtf8("十能");
+  std::ofstream(log, std::ios::binary) << "*Welcome to CB Band A\r\n(1,ODD00001," << first
+                                       << ")\r\n(1,ODD00001," << second << ")\r\n";
+  const Outcome json = Quillet({"scan", "--json", log});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find(R"("handle": "ソフト表", "handles": ["ソフト表", "十能"])"), std::string::npos)
+      << json.out;
+  const Outcome text = Quillet({"scan", log});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("ODD00001  ソフト表\n"), std::string::npos) << text.out;
+}
+
 TEST(ScanTree, IntegrationAndStartContext) {
   QTemporaryDir dir;
   const std::string a = dir.filePath("a.log").toStdString(), b = dir.filePath("b.log").toStdString();
