@@ -1,5 +1,6 @@
 #include "tree/MakeTree.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/Clock.h"
@@ -30,7 +31,8 @@ class TTreeMgr::Watcher final : public TTreeObserver {
   }
   void BeforeMove(TTreeNode* node, TTreeNode*, int) override { mgr_.ForgetTargetsUnder(node); }
   void Changed(TTreeNode* node) override {
-    if (mgr_.targetNodes_.count(node)) mgr_.ForgetTargets();
+    const auto& known = mgr_.targetNodes_;
+    if (std::find(known.begin(), known.end(), node) != known.end()) mgr_.ForgetTargets();
   }
 
  private:
@@ -147,8 +149,8 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
   // The key is built in a buffer kept from one change of screen to the next.
   key_.assign(1, static_cast<char>(category));
   key_ += targetName_;
-  if (const auto known = targets_.find(key_); known != targets_.end()) return target_ = known->second;
-  std::string key = key_;
+  const uint64_t hash = TargetHash(key_);
+  if (TTreeNode* known = FindTarget(hash, key_)) return target_ = known;
 
   std::string first, second;
   FolderTextsOf(context, first, second);
@@ -157,16 +159,62 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
     target = FindOrAddChild(target, second, imgFolder, imgFolderSelected);
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
   // of this screen lands exactly where the lookup above would put it.
-  targets_.emplace(std::move(key), target);
-  targetNodes_.insert(target);
-  targetNodes_.insert(target->Parent());
+  RememberTarget(hash, key_, target);
+  targetNodes_.push_back(target);
+  if (targetNodes_.size() < 2 || targetNodes_[targetNodes_.size() - 2] != target->Parent())
+    targetNodes_.push_back(target->Parent());
   return target_ = target;
+}
+
+uint64_t TTreeMgr::TargetHash(std::string_view key) {
+  uint64_t h = 0xCBF29CE484222325ULL;  // FNV-1a, then mixed: the slot comes from the top bits
+  for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+  h ^= h >> 32;
+  h *= 0x9E3779B97F4A7C15ULL;
+  return h | 1;
+}
+
+TTreeNode* TTreeMgr::FindTarget(uint64_t hash, std::string_view key) const {
+  if (targetSlots_.empty()) return nullptr;
+  const size_t mask = targetSlots_.size() - 1;
+  for (size_t i = static_cast<size_t>(hash >> targetShift_);; i = (i + 1) & mask) {
+    const TargetSlot& slot = targetSlots_[i];
+    if (slot.hash == 0) return nullptr;
+    if (slot.hash == hash && std::string_view(targetKeys_).substr(slot.key, slot.keySize) == key) return slot.node;
+  }
+}
+
+void TTreeMgr::RememberTarget(uint64_t hash, std::string_view key, TTreeNode* node) {
+  // At most three quarters full; a key block beyond 32-bit offsets is never reached by screens.
+  if ((targetCount_ + 1) * 4 > targetSlots_.size() * 3) {
+    const size_t size = targetSlots_.empty() ? 16 : targetSlots_.size() * 2;
+    std::vector<TargetSlot> old(size);
+    old.swap(targetSlots_);
+    targetShift_ = 64;
+    for (size_t s = size; s > 1; s >>= 1) --targetShift_;
+    for (const TargetSlot& slot : old) {
+      if (slot.hash == 0) continue;
+      size_t i = static_cast<size_t>(slot.hash >> targetShift_);
+      while (targetSlots_[i].hash != 0) i = (i + 1) & (size - 1);
+      targetSlots_[i] = slot;
+    }
+  }
+  const size_t mask = targetSlots_.size() - 1;
+  size_t i = static_cast<size_t>(hash >> targetShift_);
+  while (targetSlots_[i].hash != 0) i = (i + 1) & mask;
+  targetSlots_[i] = TargetSlot{hash, static_cast<uint32_t>(targetKeys_.size()), static_cast<uint32_t>(key.size()), node};
+  targetKeys_.append(key);
+  ++targetCount_;
 }
 
 void TTreeMgr::ForgetTargets() {
   target_ = nullptr;
-  targets_.clear();
-  targetNodes_.clear();
+  // Given back, not only emptied: an import of many small logs starts each with a small table.
+  std::vector<TargetSlot>().swap(targetSlots_);
+  targetShift_ = 64;
+  targetCount_ = 0;
+  std::string().swap(targetKeys_);
+  std::vector<const TTreeNode*>().swap(targetNodes_);
 }
 
 void TTreeMgr::ForgetTargetsUnder(const TTreeNode* node) {

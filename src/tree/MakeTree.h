@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <string_view>
+#include <vector>
 
 #include "analysis/LogAnalysis.h"
 #include "tree/TreeNodes.h"
@@ -112,8 +112,24 @@ class TTreeMgr {
   // The folder each context filed into so far, and the last one, so that a run of finds in one
   // screen neither builds the folder texts nor looks the folders up again for every find. All
   // are forgotten when one of those folders is renamed, re-imaged, moved or deleted.
-  std::unordered_map<std::string, TTreeNode*> targets_;
-  std::unordered_set<const TTreeNode*> targetNodes_;  // those folders and their category folders
+  //
+  // An import of thousands of rooms changes screens tens of thousands of times: the folders are
+  // found by open addressing over a hash of the key (category and name), the keys back to back
+  // in one block, so that a look-up reads one slot and one key.
+  struct TargetSlot {
+    uint64_t hash = 0;  // 0: empty (a hash is never 0)
+    uint32_t key = 0;   // where the key starts in targetKeys_
+    uint32_t keySize = 0;
+    TTreeNode* node = nullptr;
+  };
+  static uint64_t TargetHash(std::string_view key);
+  TTreeNode* FindTarget(uint64_t hash, std::string_view key) const;
+  void RememberTarget(uint64_t hash, std::string_view key, TTreeNode* node);
+  std::vector<TargetSlot> targetSlots_;
+  int targetShift_ = 64;  // the slot of a hash is its top (64 - targetShift_) bits
+  size_t targetCount_ = 0;
+  std::string targetKeys_;
+  std::vector<const TTreeNode*> targetNodes_;  // those folders and their category folders
   TTreeNode* target_ = nullptr;
   uint8_t targetCategory_ = 0;
   std::string targetName_;

@@ -118,6 +118,33 @@ TEST(TreeMgrFiling, CBWithoutBandAndRenamedOrDeletedFolders) {
   EXPECT_EQ(Entries(Child(cb, "")), std::vector<std::string>{"CBB00004=w"});
 }
 
+TEST(TreeMgrFiling, ManyScreensVisitedInTurnsEachKeepTheirFolder) {
+  // Hundreds of screens, of every named kind and with names that share their beginnings, each
+  // visited three times in turn (the remembered folders grow many times over meanwhile), and a
+  // forum renamed between turns: every find lands in the one folder of its screen.
+  Tree t;
+  TTreeNode* file = t.mgr.FindOrAddChild(t.root, "/logs/many.log");
+  t.mgr.FileNode = file;
+  const uint8_t kinds[] = {fcForum, fcLibrary, fcConference, fcPatio, fcPatioGuest, fcCBSimulator};
+  for (int turn = 0; turn < 3; ++turn) {
+    if (turn == 2) Child(file, U("フォーラム(F0)"))->SetText("renamed");
+    for (int n = 0; n < 150; ++n)
+      for (const uint8_t kind : kinds) File(t, kind, "F" + std::to_string(n), "ABC0000" + std::to_string(turn), "h");
+  }
+  EXPECT_EQ(Entries(Child(file, "renamed")), (std::vector<std::string>{"ABC00000=h", "ABC00001=h"}));
+  EXPECT_EQ(Entries(Child(file, U("フォーラム(F0)"))), std::vector<std::string>{"ABC00002=h"});
+  for (const std::string name : {"F1", "F77", "F149"}) {
+    const std::vector<std::string> all{"ABC00000=h", "ABC00001=h", "ABC00002=h"};
+    EXPECT_EQ(Entries(Child(file, U("フォーラム(") + name + ")")), all) << name;
+    EXPECT_EQ(Entries(Child(Child(file, U("フォーラム(") + name + ")"), U("ライブラリ"))), all) << name;
+    EXPECT_EQ(Entries(Child(Child(file, U("フォーラム(") + name + ")"), U("会議室"))), all) << name;
+    EXPECT_EQ(Entries(Child(file, "PATIO(" + name + ")")), all) << name;
+    EXPECT_EQ(Entries(Child(Child(file, "PATIO(" + name + ")"), "GUEST")), all) << name;
+    EXPECT_EQ(Entries(Child(Child(file, U("ＣＢシミュレータ")), name)), all) << name;
+  }
+  EXPECT_EQ(file->Count(), 150 + 150 + 1 + 1);  // forums (one renamed and made again), PATIOs, CB
+}
+
 TEST(TreeMgrFiling, NothingIsFiledWithoutAFileNode) {
   Tree t;
   File(t, fcForum, "F", "AAA00001", "x");
