@@ -1,7 +1,6 @@
 #include "cli/TreePrint.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -99,15 +98,28 @@ class Output {
   // What a text holds beside plain printable ASCII: bytes a JSON string escapes, bytes above
   // 0x7F (a Shift-JIS text to convert).
   static constexpr unsigned kEscaped = 1, kNotAscii = 2;
-  static constexpr auto kClass = [] {
-    std::array<uint8_t, 256> table{};
-    for (unsigned c = 0; c < 256; ++c)
-      table[c] = c >= 0x80 ? kNotAscii : (c < 0x20 || c == '"' || c == '\\') ? kEscaped : 0;
-    return table;
-  }();
+  // Eight bytes at a time: a byte above 0x7F, below 0x20, a quote or a backslash in the word.
+  static unsigned ClassOfWord(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    const auto anyZero = [](uint64_t x) { return ((x - kOnes) & ~x & kHigh) != 0; };
+    unsigned kind = (w & kHigh) ? kNotAscii : 0;
+    if (((w - kOnes * 0x20) & ~w & kHigh) != 0 || anyZero(w ^ (kOnes * '"')) || anyZero(w ^ (kOnes * '\\')))
+      kind |= kEscaped;
+    return kind;
+  }
   static unsigned ClassOf(std::string_view text) {
     unsigned kind = 0;
-    for (const char c : text) kind |= kClass[static_cast<unsigned char>(c)];
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+      uint64_t w;
+      std::memcpy(&w, text.data() + i, 8);
+      kind |= ClassOfWord(w);
+    }
+    if (i < text.size()) {
+      uint64_t w = 0x4141414141414141ULL;  // "AAAAAAAA" behind the last bytes
+      std::memcpy(&w, text.data() + i, text.size() - i);
+      kind |= ClassOfWord(w);
+    }
     return kind;
   }
   // A UTF-8 text as a JSON string.
