@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times the full log import of `quillet scan --json` (worker thread, hand-off to the main thread,
-# filing into the folder tree, the tree printed) against `quillet scan --finds` (the bare scan,
-# every find printed) on the same large generated log, alternating the two, and prints the
+# Times the full log import of `quillet scan --json` and of `quillet scan` (worker thread,
+# hand-off to the main thread, filing into the folder tree, the tree printed as JSON or as text)
+# against `quillet scan --finds` (the bare scan, every find printed) on the same large generated
+# log, alternating the three, and prints the
 # medians of wall and CPU time, their ratios (target: at most 1.5), the median of the per-round
 # ratios and the peak memory of each, on two workloads: the benchmark log (a few dozen forums,
 # most finds an ID already in its room) and the many-rooms log (thousands of forums and PATIOs,
@@ -56,13 +57,15 @@ for line in scan.split(b"\n"):
     pairs.add((folder, fields[2]))
     finds += 1
 print(f"{finds} finds, {len(folders)} room folders, {len(pairs)} (folder, ID) pairs filed")
-samples = {"--finds": [], "--json": []}
+# The tree as text is `quillet scan LOG` with no mode flag.
+flags = {"--finds": ["--finds"], "--json": ["--json"], "text": []}
+samples = {mode: [] for mode in flags}
 with open(os.devnull, "wb") as sink, tempfile.NamedTemporaryFile("r") as peak_file:
     for _ in range(runs):
         for mode in samples:
             start = time.perf_counter()
             child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file.name,
-                                      quillet, "scan", mode, log], stdout=sink)
+                                      quillet, "scan", *flags[mode], log], stdout=sink)
             _, status, usage = os.wait4(child.pid, 0)
             wall = time.perf_counter() - start
             if os.waitstatus_to_exitcode(status) != 0:
@@ -79,15 +82,16 @@ for mode, rows in samples.items():
     result[mode] = (wall, cpu, best)
     print(f"quillet scan {mode:8} wall median {wall * 1000:.1f} ms (best {best * 1000:.1f}), "
           f"CPU median {cpu * 1000:.1f} ms, peak RSS {peak} KB")
-print(f"ratio --json / --finds: wall median {result['--json'][0] / result['--finds'][0]:.2f}, "
-      f"best {result['--json'][2] / result['--finds'][2]:.2f}, "
-      f"CPU median {result['--json'][1] / result['--finds'][1]:.2f} (target: at most 1.5)")
-# The machine's speed drifts between runs (shared hosts especially); the two runs of one round
-# are moments apart, so the median of the per-round ratios is the steadier figure.
-paired = [j[0] / f[0] for f, j in zip(samples["--finds"], samples["--json"])]
-paired_cpu = [j[1] / f[1] for f, j in zip(samples["--finds"], samples["--json"])]
-print(f"per-round ratio --json / --finds: wall median {statistics.median(paired):.2f}, "
-      f"CPU median {statistics.median(paired_cpu):.2f}")
+# The machine's speed drifts between runs (shared hosts especially); the runs of one round are
+# moments apart, so the median of the per-round ratios is the steadier figure.
+for mode in ("--json", "text"):
+    print(f"ratio {mode} / --finds: wall median {result[mode][0] / result['--finds'][0]:.2f}, "
+          f"best {result[mode][2] / result['--finds'][2]:.2f}, "
+          f"CPU median {result[mode][1] / result['--finds'][1]:.2f} (target: at most 1.5)")
+    paired = [j[0] / f[0] for f, j in zip(samples["--finds"], samples[mode])]
+    paired_cpu = [j[1] / f[1] for f, j in zip(samples["--finds"], samples[mode])]
+    print(f"per-round ratio {mode} / --finds: wall median {statistics.median(paired):.2f}, "
+          f"CPU median {statistics.median(paired_cpu):.2f}")
 peak = {mode: min(r[2] for r in rows) for mode, rows in samples.items()}
 if pairs:
     print(f"peak memory above the bare scan per filed pair: "
