@@ -154,11 +154,25 @@ TTreeNode* TTreeMgr::TargetOf(const TForumData& context) {
 
   std::string first, second;
   FolderTextsOf(context, first, second);
-  TTreeNode* target = FindOrAddChild(FileNode, first, imgCategory, imgCategorySelected);
+  // The folder of the first level is remembered under its text (after a zero byte, which no
+  // screen's key starts with): thousands of them lie under the file node, and a binary search
+  // among them reads a node far away in memory at every step.
+  key_.assign(1, '\0');
+  key_ += first;
+  const uint64_t firstHash = TargetHash(key_);
+  TTreeNode* target = FindTarget(firstHash, key_);
+  if (target) {
+    target->SetImages(imgCategory, imgCategorySelected);
+  } else {
+    target = FindOrAddChild(FileNode, first, imgCategory, imgCategorySelected);
+    RememberTarget(firstHash, key_, target);
+  }
   if (category != fcForum && category != fcPatio)
     target = FindOrAddChild(target, second, imgFolder, imgFolderSelected);
   // Remembered until the tree changes in any way (the watcher forgets them all), so a later find
   // of this screen lands exactly where the lookup above would put it.
+  key_.assign(1, static_cast<char>(category));
+  key_ += targetName_;
   RememberTarget(hash, key_, target);
   targetNodes_.push_back(target);
   if (targetNodes_.size() < 2 || targetNodes_[targetNodes_.size() - 2] != target->Parent())

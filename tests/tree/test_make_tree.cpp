@@ -133,6 +133,8 @@ TEST(TreeMgrFiling, ManyScreensVisitedInTurnsEachKeepTheirFolder) {
   }
   EXPECT_EQ(Entries(Child(file, "renamed")), (std::vector<std::string>{"ABC00000=h", "ABC00001=h"}));
   EXPECT_EQ(Entries(Child(file, U("フォーラム(F0)"))), std::vector<std::string>{"ABC00002=h"});
+  EXPECT_EQ(Entries(Child(Child(file, "renamed"), U("ライブラリ"))), (std::vector<std::string>{"ABC00000=h", "ABC00001=h"}));
+  EXPECT_EQ(Entries(Child(Child(file, U("フォーラム(F0)")), U("ライブラリ"))), std::vector<std::string>{"ABC00002=h"});
   for (const std::string name : {"F1", "F77", "F149"}) {
     const std::vector<std::string> all{"ABC00000=h", "ABC00001=h", "ABC00002=h"};
     EXPECT_EQ(Entries(Child(file, U("フォーラム(") + name + ")")), all) << name;
