@@ -57,8 +57,9 @@ struct Batch {
     explicit Reader(const Batch& batch) : batch_(batch) {}
     const TForumData& Next(TIDData& out) {
       const Record& r = batch_.records[index_++];
-      out.ID.assign(batch_.bytes, offset_, r.idSize);
-      out.HandleName.assign(batch_.bytes, offset_ + r.idSize, r.handleSize);
+      const char* bytes = batch_.bytes.data() + offset_;
+      out.ID.assign(bytes, r.idSize);
+      out.HandleName.assign(bytes + r.idSize, r.handleSize);
       out.Line = r.line;
       offset_ += r.idSize + r.handleSize;
       return batch_.contexts[r.context];

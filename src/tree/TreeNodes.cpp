@@ -1,6 +1,7 @@
 #include "tree/TreeNodes.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 #include "analysis/jstrm.h"
@@ -129,7 +130,16 @@ int RowFor(const std::vector<std::unique_ptr<TTreeNode>>& siblings, const std::s
 
 template <typename F>
 void TTreeNodes::Notify(F&& f) {
-  // A copy, so that an observer may remove itself while being told.
+  // A copy, so that an observer may remove itself while being told; the usual few are copied
+  // on the stack (an import adds thousands of nodes, each told twice).
+  constexpr size_t kOnStack = 4;
+  if (observers_.size() <= kOnStack) {
+    std::array<TTreeObserver*, kOnStack> observers{};
+    const size_t count = observers_.size();
+    std::copy(observers_.begin(), observers_.end(), observers.begin());
+    for (size_t i = 0; i < count; ++i) f(*observers[i]);
+    return;
+  }
   const std::vector<TTreeObserver*> observers = observers_;
   for (TTreeObserver* o : observers) f(*o);
 }
