@@ -1,14 +1,27 @@
 #include "tree/StringListWithHash.h"
 
+#include <type_traits>
+
 #include "common/Error.h"
 
 TStringListWithHash::TStringListWithHash() = default;
 TStringListWithHash::~TStringListWithHash() = default;
 
+static_assert(std::is_standard_layout_v<TminiIDDataSet> && alignof(TminiIDDataSet) == 1,
+              "a record is plain bytes, copied when its block grows");
+
+void TStringListWithHash::Entries::clear() {
+  for (size_t i = 0; i < size_; ++i) data_[i].~Entry();
+  size_ = 0;
+}
+
+void TStringListWithHash::Entries::swap(Entries& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
+
 TminiIDDataSet* TStringListWithHash::Append(std::string_view text, TminiIDDataSet* record) {
-  // Grown by a quarter rather than doubled: the room left by the last growth is memory every
-  // folder keeps, and moving the small records again costs little.
-  if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() + entries_.size() / 4 + 2);
   if (record) {
     entries_.emplace_back(std::move(*record), uint8_t{0});
     entries_.back().ID = text;
@@ -58,13 +71,13 @@ void TStringListWithHash::Clear() {
 }
 
 void TStringListWithHash::CompactIDSet() {
-  std::vector<Entry> entries = std::move(entries_);
+  Entries entries;
+  entries.swap(entries_);
   Clear();
-  entries_.reserve(entries.size());
   // Blank entries go, and their records with them when `entries` is destroyed.
   for (Entry& entry : entries) {
     if ((entry.flags & kBlank) || entry.ID.empty()) continue;
-    entries_.push_back(std::move(entry));
+    entries_.emplace_back(std::move(entry));
     Hash.Put(entries_.back().ID.View(), Count() - 1);
   }
 }

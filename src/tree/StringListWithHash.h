@@ -6,6 +6,9 @@
 // rather than each in a block of its own: a large import files hundreds of thousands of them.
 // A record pointer from Objects stays valid until the next entry is added to the same list.
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <utility>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,5 +89,49 @@ class TStringListWithHash {
     Entry(TminiIDDataSet&& record, uint8_t f) : TminiIDDataSet(std::move(record)), flags(f) {}
     uint8_t flags;
   };
-  std::vector<Entry> entries_;
+  // The entries, one after another in one block. A record holds its texts and the pointers to
+  // its heap blocks as plain bytes (moving one copies the bytes and forgets the source), so the
+  // block grows by copying its bytes to a larger one, without moving entries one by one.
+  class Entries {
+   public:
+    Entries() = default;
+    ~Entries() { clear(); std::free(data_); }
+    Entries(const Entries&) = delete;
+    Entries& operator=(const Entries&) = delete;
+
+    size_t size() const { return size_; }
+    Entry& operator[](size_t i) { return data_[i]; }
+    const Entry& operator[](size_t i) const { return data_[i]; }
+    Entry& back() { return data_[size_ - 1]; }
+    Entry* begin() { return data_; }
+    Entry* end() { return data_ + size_; }
+    template <class... Args>
+    Entry& emplace_back(Args&&... args);
+    // Destroys the entries; the block stays.
+    void clear();
+    // Takes over other's entries and block, leaving it empty.
+    void swap(Entries& other) noexcept;
+
+   private:
+    Entry* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+  };
+  Entries entries_;
 };
+
+template <class... Args>
+TStringListWithHash::Entry& TStringListWithHash::Entries::emplace_back(Args&&... args) {
+  if (size_ == capacity_) {
+    // Grown by a quarter rather than doubled: the room left by the last growth is memory every
+    // folder keeps, and copying the small records again costs little.
+    const size_t capacity = size_ + size_ / 4 + 2;
+    void* larger = std::realloc(static_cast<void*>(data_), capacity * sizeof(Entry));
+    if (!larger) throw std::bad_alloc();
+    data_ = static_cast<Entry*>(larger);
+    capacity_ = capacity;
+  }
+  Entry* entry = new (data_ + size_) Entry(std::forward<Args>(args)...);
+  ++size_;
+  return *entry;
+}
